@@ -1,0 +1,182 @@
+#include "output_file.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct pending_output {
+    std::string name;
+    std::string target;
+    std::string temp_name;  // empty: written directly, nothing to move
+};
+
+std::vector<pending_output> &pending()
+{
+    static std::vector<pending_output> outputs;
+    return outputs;
+}
+
+// Temporary files die with the process unless committed, also when the run
+// is interrupted: the handler removes them and lets the signal end the run.
+void remove_temporaries_on_signal(int signal_number)
+{
+    for (const pending_output &output : pending())
+        if (!output.temp_name.empty())
+            unlink(output.temp_name.c_str());
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void install_cleanup_once()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    pending();  // constructed before the exit handler is registered
+    std::atexit(discard_outputs);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal_number, remove_temporaries_on_signal);
+}
+
+[[noreturn]] void fail_to_open(const std::string &name, int error_number)
+{
+    std::printf("Can't open output file %s\n", name.c_str());
+    std::fflush(stdout);
+    fail_with_file(name, std::strerror(error_number));
+}
+
+std::string directory_of(const std::string &path)
+{
+    std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+mode_t default_file_mode()
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// The file a rename must replace: a symbolic link to a regular file keeps
+// pointing at the new content, as it would after an overwrite in place.
+std::string resolved_target(const std::string &name)
+{
+    struct stat link_status;
+    if (lstat(name.c_str(), &link_status) != 0 || !S_ISLNK(link_status.st_mode))
+        return name;
+    char *resolved = realpath(name.c_str(), nullptr);
+    if (resolved == nullptr)
+        return name;
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
+FILE *open_direct(const std::string &name)
+{
+    FILE *stream = std::fopen(name.c_str(), "wb");
+    if (stream == nullptr)
+        fail_to_open(name, errno);
+    return stream;
+}
+
+}  // namespace
+
+output_file open_output(const std::string &name)
+{
+    install_cleanup_once();
+    output_file file;
+    file.name = name;
+    mode_t mode = default_file_mode();
+
+    struct stat status;
+    if (stat(name.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode))
+            fail_to_open(name, EISDIR);
+        if (!S_ISREG(status.st_mode)) {
+            file.target = name;
+            file.stream = open_direct(name);
+            pending().push_back({name, name, ""});
+            return file;
+        }
+        mode = status.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        fail_to_open(name, errno);
+    }
+    if (name.empty())
+        fail_to_open(name, ENOENT);
+
+    file.target = resolved_target(name);
+    std::string pattern = directory_of(file.target) + "/.seedbank-XXXXXX";
+    std::vector<char> temp_name(pattern.begin(), pattern.end());
+    temp_name.push_back('\0');
+    int descriptor = mkstemp(temp_name.data());
+    if (descriptor < 0)
+        fail_to_open(name, errno);
+    file.temp_name = temp_name.data();
+    pending().push_back({name, file.target, file.temp_name});
+    fchmod(descriptor, mode);
+    file.stream = fdopen(descriptor, "wb");
+    if (file.stream == nullptr) {
+        int error_number = errno;
+        close(descriptor);
+        fail_to_open(name, error_number);
+    }
+    return file;
+}
+
+void close_output(output_file &file)
+{
+    int error_number = 0;
+    if (std::fflush(file.stream) != 0)
+        error_number = errno;
+    else if (std::ferror(file.stream))
+        error_number = EIO;
+    else if (!file.temp_name.empty() && fsync(fileno(file.stream)) != 0)
+        error_number = errno;
+    if (std::fclose(file.stream) != 0 && error_number == 0)
+        error_number = errno;
+    file.stream = nullptr;
+    if (error_number != 0)
+        fail_with_file(file.name, std::string("cannot write: ") + std::strerror(error_number));
+}
+
+void commit_outputs()
+{
+    std::vector<pending_output> &outputs = pending();
+    while (!outputs.empty()) {
+        const pending_output &output = outputs.front();
+        if (!output.temp_name.empty() && std::rename(output.temp_name.c_str(), output.target.c_str()) != 0) {
+            fail_with_file(output.name, std::string("cannot put in place: ") + std::strerror(errno));
+        }
+        outputs.erase(outputs.begin());
+    }
+}
+
+void discard_outputs()
+{
+    for (const pending_output &output : pending())
+        if (!output.temp_name.empty())
+            unlink(output.temp_name.c_str());
+    pending().clear();
+}
+
+void fail_with_file(const std::string &file, const std::string &reason)
+{
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, file.c_str(), reason.c_str());
+    std::exit(1);
+}

@@ -1,0 +1,45 @@
+// Seed maps: PNG palette images whose colour index at pixel (x, y) is the
+// number of seeds in cell (x, y).  Pixel row 0 and column 0 belong to no cell.
+//
+// This is the one reader every grid program uses, with the checks that
+// decide whether a file is a seed map at all: a PNG that decodes, not larger
+// than max_seed_map_side in either direction, and read as a palette image
+// (palette PNGs and 8-bit greyscale PNGs are; true-colour decodes are not,
+// since their pixels are colours, not counts).
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include <gd.h>
+
+// Largest width or height accepted.  Maps larger than the 5000 x 5000 field
+// are valid (cells beyond 5000 are ignored), but a header declaring a huge
+// image is refused before its pixels are allocated.
+constexpr int max_seed_map_side = 16384;
+
+// Decodes a seed map held in memory.  Returns the image, or nullptr with the
+// reason in `reason` ("is not a PNG image", "is a true-colour image, ...").
+gdImagePtr decode_seed_map(const unsigned char *data, std::size_t size, std::string &reason,
+                           int max_side = max_seed_map_side);
+
+// Opens and decodes the seed map `filename`.  A file that cannot be opened
+// prints "Can't open output file <filename>" on standard output and ends the
+// run with exit status 1; a file that is not a valid seed map ends it with a
+// message naming the file and the reason on standard error, exit status 1.
+gdImagePtr read_seed_map(const char *filename);
+
+// Seed count of cell (x, y): the pixel's colour index, 0 outside the image.
+inline int seed_count(gdImagePtr map, int x, int y)
+{
+    if (x < 0 || y < 0 || x >= gdImageSX(map) || y >= gdImageSY(map))
+        return 0;
+    return map->pixels[y][x];
+}
+
+// A new seed map of width x height pixels, all 0, whose palette holds all
+// 256 greys in index order, so that index, grey level and count coincide.
+gdImagePtr create_seed_map(int width, int height);
+
+// Writes `map` as PNG to the pending output `name` (see output_file.h);
+// ends the run with exit status 1 when it cannot be opened or written.
+void write_seed_map(gdImagePtr map, const std::string &name);

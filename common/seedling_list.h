@@ -1,0 +1,15 @@
+// The seedling list: plain text, one line per seedling, "%3d   %3d\n" with
+// the cell's x (column) and y (row).  Several seedlings in one cell give one
+// line each.  Order, coordinate range and file name belong to the writer.
+#pragma once
+#include <cstdio>
+#include <string>
+
+#include "output_file.h"
+
+// Opens the list `name` for writing as an all-or-nothing output; a list that
+// cannot be opened prints "Can't open output file <name>" and ends the run.
+output_file open_seedling_list(const std::string &name);
+
+// Writes the line of one seedling in cell (x, y).
+void write_seedling(FILE *list, int x, int y);

@@ -1,0 +1,66 @@
+#include "seedling_generator.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "random.h"
+#include "seedling_list.h"
+
+namespace {
+
+// The stream's seed word.  Clock readings of 2^31 - 1 seconds and more lie
+// outside the generator's domain and are folded back into it.
+int32_t seed_word_from_clock(int64_t clock_seconds)
+{
+    int64_t seconds = clock_seconds % 2147483647;
+    if (seconds < 0)
+        seconds += 2147483647;
+    return (int32_t)-seconds;
+}
+
+// An int counter compared with a bound of 2^31 - 1 or more, or with +inf,
+// never passes it: such a density would write forever.
+bool density_has_an_end(float density)
+{
+    return !(std::isinf(density) && density > 0) && !(density >= 2147483647.0);
+}
+
+// A coordinate in 50..4949 from one uniform; formed in double precision,
+// since single precision rounds some products up to the next integer.
+int coordinate_from(float uniform)
+{
+    return (int)((double)uniform * 4900.0 + 50.0);
+}
+
+}  // namespace
+
+long long seedling_count(float density)
+{
+    if (!(density >= 0))
+        return 0;
+    return (long long)std::floor((double)density) + 1;
+}
+
+void generate_seedlings(const char *argument, int64_t clock_seconds)
+{
+    std::string data_file = std::string("den_") + argument + ".dat";
+    int32_t idum = seed_word_from_clock(clock_seconds);
+    float density = (float)std::atof(argument);
+    if (!density_has_an_end(density)) {
+        std::fprintf(stderr, "generate: density %s is too large: it must be below 2147483647\n", argument);
+        std::exit(1);
+    }
+
+    output_file list = open_seedling_list(data_file);
+    std::printf("Density is: %f\nDatafile is: %s\n", (double)density, data_file.c_str());
+    long long count = seedling_count(density);
+    for (long long i = 0; i < count; ++i) {
+        int pos_x = coordinate_from(ran1(&idum));
+        int pos_y = coordinate_from(ran1(&idum));
+        write_seedling(list.stream, pos_x, pos_y);
+    }
+    close_output(list);
+    commit_outputs();
+}

@@ -1,0 +1,17 @@
+// A random starting population: floor(density) + 1 seedlings at uniformly
+// drawn cells with both coordinates in 50..4949, written in drawing order as
+// the seedling list "den_" + argument + ".dat".
+#pragma once
+#include <cstdint>
+
+// How many seedlings a density asks for: every i = 0, 1, 2, ... with
+// i <= density, compared exactly (an int converted to float is inexact above
+// 2^24), so floor(density) + 1 for density >= 0, none for a negative or
+// not-a-number density.
+long long seedling_count(float density);
+
+// Runs the whole generator with the random stream seeded from
+// `clock_seconds` (the program passes the current calendar time).  Prints
+// the banner on standard output; ends the run with exit status 1 when the
+// density is too large or the list cannot be written.
+void generate_seedlings(const char *argument, int64_t clock_seconds);
