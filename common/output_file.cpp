@@ -85,12 +85,45 @@ std::string resolved_target(const std::string &name)
     return target;
 }
 
-FILE *open_direct(const std::string &name)
+ssize_t write_to_sink(void *cookie, const char *bytes, size_t size)
 {
-    FILE *stream = std::fopen(name.c_str(), "wb");
-    if (stream == nullptr)
-        fail_to_open(name, errno);
-    return stream;
+    output_sink *sink = static_cast<output_sink *>(cookie);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t written = write(sink->descriptor, bytes + done, size - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (sink->error_number == 0)
+                sink->error_number = written < 0 ? errno : EIO;
+            return done > 0 ? (ssize_t)done : -1;
+        }
+        done += (size_t)written;
+    }
+    return (ssize_t)done;
+}
+
+int close_sink(void *cookie)
+{
+    output_sink *sink = static_cast<output_sink *>(cookie);
+    int result = close(sink->descriptor);
+    if (result != 0 && sink->error_number == 0)
+        sink->error_number = errno;
+    return result;
+}
+
+// A buffered stream over `descriptor` that remembers its first write error.
+void attach_stream(output_file &file, int descriptor)
+{
+    file.sink = std::make_shared<output_sink>();
+    file.sink->descriptor = descriptor;
+    cookie_io_functions_t functions = {nullptr, write_to_sink, nullptr, close_sink};
+    file.stream = fopencookie(file.sink.get(), "wb", functions);
+    if (file.stream == nullptr) {
+        int error_number = errno;
+        close(descriptor);
+        fail_to_open(file.name, error_number);
+    }
 }
 
 }  // namespace
@@ -108,8 +141,11 @@ output_file open_output(const std::string &name)
             fail_to_open(name, EISDIR);
         if (!S_ISREG(status.st_mode)) {
             file.target = name;
-            file.stream = open_direct(name);
+            int descriptor = open(name.c_str(), O_WRONLY | O_TRUNC);
+            if (descriptor < 0)
+                fail_to_open(name, errno);
             pending().push_back({name, name, ""});
+            attach_stream(file, descriptor);
             return file;
         }
         mode = status.st_mode & 07777;
@@ -129,27 +165,21 @@ output_file open_output(const std::string &name)
     file.temp_name = temp_name.data();
     pending().push_back({name, file.target, file.temp_name});
     fchmod(descriptor, mode);
-    file.stream = fdopen(descriptor, "wb");
-    if (file.stream == nullptr) {
-        int error_number = errno;
-        close(descriptor);
-        fail_to_open(name, error_number);
-    }
+    attach_stream(file, descriptor);
     return file;
 }
 
 void close_output(output_file &file)
 {
-    int error_number = 0;
-    if (std::fflush(file.stream) != 0)
-        error_number = errno;
-    else if (std::ferror(file.stream))
-        error_number = EIO;
-    else if (!file.temp_name.empty() && fsync(fileno(file.stream)) != 0)
-        error_number = errno;
-    if (std::fclose(file.stream) != 0 && error_number == 0)
-        error_number = errno;
+    // Flushed and on disk before it may replace anything.
+    std::fflush(file.stream);
+    output_sink &sink = *file.sink;
+    if (sink.error_number == 0 && !file.temp_name.empty() && fsync(sink.descriptor) != 0)
+        sink.error_number = errno;
+    bool stream_failed = std::ferror(file.stream) != 0;
+    std::fclose(file.stream);
     file.stream = nullptr;
+    int error_number = sink.error_number != 0 ? sink.error_number : (stream_failed ? EIO : 0);
     if (error_number != 0)
         fail_with_file(file.name, std::string("cannot write: ") + std::strerror(error_number));
 }

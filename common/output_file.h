@@ -11,13 +11,22 @@
 // /dev/null, a FIFO) cannot be replaced by renaming: it is written directly.
 #pragma once
 #include <cstdio>
+#include <memory>
 #include <string>
+
+// Where a stream's bytes go: the descriptor, and the first error a write
+// met, kept because the writers (the PNG encoder among them) ignore errors.
+struct output_sink {
+    int descriptor = -1;
+    int error_number = 0;
+};
 
 struct output_file {
     std::string name;       // the destination, as the user named it
     std::string target;     // where it is moved to (symbolic links resolved)
     std::string temp_name;  // the temporary file, empty when written directly
     FILE *stream = nullptr;
+    std::shared_ptr<output_sink> sink;
 };
 
 // Opens `name` for writing.  When that is impossible (missing directory,

@@ -123,7 +123,7 @@ std::map<std::string, std::string> snapshot(const std::string &directory)
 {
     std::map<std::string, std::string> entries;
     for (const fs::directory_entry &entry : fs::recursive_directory_iterator(directory)) {
-        std::string name = fs::relative(entry.path(), directory).string();
+        std::string name = entry.path().lexically_relative(directory).string();
         if (entry.is_symlink())
             entries[name] = "-> " + fs::read_symlink(entry.path()).string();
         else if (entry.is_directory())
