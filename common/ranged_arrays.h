@@ -4,7 +4,9 @@
 // Every allocation holds one spare element before the lowest valid index.
 // A matrix is one row-pointer table plus one contiguous element block.
 // Nothing is cleared: the owner clears or fills what it reads.
-// Any allocation failure ends the process through fatal_error.
+// Any allocation failure ends the process through fatal_error. A range with
+// high < low, or an element count whose size in bytes overflows or exceeds
+// PTRDIFF_MAX, counts as a failure of the allocation step concerned.
 #pragma once
 
 [[noreturn]] void fatal_error(const char *error_text);
