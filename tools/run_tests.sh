@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, installing missing dependencies.
+#   BUILD_DIR        build directory (default: build)
+#   SEEDBANK_SANITIZE=ON   build with AddressSanitizer + UndefinedBehaviorSanitizer
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/install_dependencies.sh"
+build=${BUILD_DIR:-$root/build}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSEEDBANK_SANITIZE="${SEEDBANK_SANITIZE:-OFF}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
