@@ -1,0 +1,34 @@
+// stepmap seed-map: writes summary.png, the seed map shrunk tenfold with the
+// seed counts spread over the colour ramp by a step derived from the largest
+// count, beside bar charts of the row and column totals.
+#include <cstdio>
+
+#include "step_summary.h"
+#include "summary_image.h"
+#include "summary_margins.h"
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: stepmap seed-map\n");
+        return 1;
+    }
+    run_arrays &arrays = allocate_run_arrays();
+    unsigned char **field = arrays.field;
+
+    run_opening_stages(argv[1], field, arrays.rows, arrays.columns, {"Done Clearing.\n\n", "Summarizing ...\n"});
+    free_totals(arrays);
+
+    int largest = largest_cell_value(field);
+    std::printf("\tMaximum Seed Value is %d\n", largest);
+    int step = palette_step(largest);
+    std::printf("\tStepping value for Pallet is %d\n\n", step);
+    std::printf("Done.\n\n");
+
+    std::printf("Creating Summary Image...\n");
+    make_summary_image("summary.png", field, arrays.pallet, step, colour_ramp::red_blue);
+    std::printf("Done.\n\n");
+
+    free_run_arrays();
+    return 0;
+}

@@ -1,0 +1,159 @@
+#include "summary_image.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "output_file.h"
+#include "ranged_arrays.h"
+#include "seed_map.h"
+#include "summary_margins.h"
+
+namespace {
+
+// The grid is indexed [x][y] and an image's pixels [y][x], so every copy
+// between them is a transpose.  Working through square tiles keeps both
+// sides of the copy in cache.
+constexpr int tile = 64;
+
+gdImagePtr create_image(int width, int height)
+{
+    gdImagePtr image = gdImageCreate(width, height);
+    if (image == nullptr)
+        fatal_error("allocation failure in gdImageCreate()");
+    return image;
+}
+
+// Sets pixel (x, y) to colour[field[x][y]] for x in first_x..last_x and
+// y in first_y..last_y, clipped to the image.
+void paint_region(gdImagePtr image, unsigned char **field, const unsigned char *colour, int first_x, int last_x,
+                  int first_y, int last_y)
+{
+    last_x = std::min(last_x, gdImageSX(image) - 1);
+    last_y = std::min(last_y, gdImageSY(image) - 1);
+    for (int x0 = first_x; x0 <= last_x; x0 += tile) {
+        int x1 = std::min(x0 + tile - 1, last_x);
+        for (int y0 = first_y; y0 <= last_y; y0 += tile) {
+            int y1 = std::min(y0 + tile - 1, last_y);
+            for (int y = y0; y <= y1; ++y) {
+                unsigned char *row = image->pixels[y];
+                for (int x = x0; x <= x1; ++x)
+                    row[x] = colour[field[x][y]];
+            }
+        }
+    }
+}
+
+void draw_frame(gdImagePtr image, int colour)
+{
+    const int width = gdImageSX(image), height = gdImageSY(image);
+    for (int y : {0, 500, 501, 599})
+        for (int x = 0; x < width; ++x)
+            gdImageSetPixel(image, x, y, colour);
+    for (int x : {0, 500, 501, 599})
+        for (int y = 0; y < height; ++y)
+            gdImageSetPixel(image, x, y, colour);
+}
+
+// Written beside the destination and moved into place once complete, so a
+// failed write leaves an earlier summary image as it was.
+void write_summary(gdImagePtr image, const char *filename)
+{
+    output_file file = open_output(filename);
+    gdImagePng(image, file.stream);
+    close_output(file);
+    commit_outputs();
+}
+
+}  // namespace
+
+rgb ramp_colour(colour_ramp ramp, int entry)
+{
+    if (ramp == colour_ramp::green)
+        return {200 - entry, 255 - entry, 200 - entry};
+    return {entry, 0, 154 - entry};
+}
+
+void read_image(const char *filename, unsigned char **field)
+{
+    gdImagePtr map = read_seed_map(filename);
+    // Cells beyond the map's last pixel column or row read as 0.
+    const int last_x = std::min(gdImageSX(map) - 1, data_side);
+    const int last_y = std::min(gdImageSY(map) - 1, data_side);
+    for (int x = 1; x <= data_side; ++x) {
+        int first_empty = x <= last_x ? last_y + 1 : 1;
+        if (first_empty <= data_side)
+            std::memset(&field[x][first_empty], 0, data_side - first_empty + 1);
+    }
+    for (int x0 = 1; x0 <= last_x; x0 += tile) {
+        int x1 = std::min(x0 + tile - 1, last_x);
+        for (int y0 = 1; y0 <= last_y; y0 += tile) {
+            int y1 = std::min(y0 + tile - 1, last_y);
+            for (int y = y0; y <= y1; ++y) {
+                const unsigned char *row = map->pixels[y];
+                for (int x = x0; x <= x1; ++x)
+                    field[x][y] = row[x];
+            }
+        }
+    }
+    gdImageDestroy(map);
+}
+
+void allocate_pallet(gdImagePtr image, unsigned char *pallet, colour_ramp ramp)
+{
+    pallet[0] = (unsigned char)gdImageColorAllocate(image, 255, 255, 255);
+    for (int i = 155; i <= 254; ++i)
+        pallet[i] = (unsigned char)gdImageColorAllocate(image, i - 55, i - 55, i - 55);
+    pallet[255] = (unsigned char)gdImageColorAllocate(image, 0, 0, 0);
+    for (int i = 1; i <= ramp_entries; ++i) {
+        rgb colour = ramp_colour(ramp, i);
+        pallet[i] = (unsigned char)gdImageColorAllocate(image, colour.red, colour.green, colour.blue);
+    }
+    // Only the stripe cells 5010..5019 hold 154, and the frame covers them.
+    pallet[154] = pallet[0];
+}
+
+int data_pallet_position(int value, int step)
+{
+    long long position = (long long)std::min(value, ramp_entries) * step;
+    return (int)std::clamp(position, 0LL, (long long)ramp_entries);
+}
+
+void paint_summary(gdImagePtr image, unsigned char **field, const unsigned char *pallet, int step)
+{
+    // The colour of each of the 256 cell values, looked up once.
+    unsigned char data_colour[256], margin_colour[256];
+    for (int v = 0; v < 256; ++v) {
+        data_colour[v] = pallet[data_pallet_position(v, step)];
+        margin_colour[v] = pallet[v];
+    }
+    paint_region(image, field, data_colour, 1, data_side, 1, data_side);
+    paint_region(image, field, margin_colour, data_side + 1, field_side, 1, data_side);
+    paint_region(image, field, margin_colour, 1, data_side, data_side + 1, field_side);
+}
+
+gdImagePtr shrink_and_frame(gdImagePtr image)
+{
+    gdImagePtr shrunk = create_image(summary_side, summary_side);
+    gdImageCopyResized(shrunk, image, 1, 1, 1, 1, gdImageSX(shrunk), gdImageSY(shrunk), gdImageSX(image),
+                       gdImageSY(image));
+    // The copy brings at most the 255 colours of the painted image along,
+    // so there is always room for black.
+    draw_frame(shrunk, gdImageColorAllocate(shrunk, 0, 0, 0));
+    return shrunk;
+}
+
+void make_summary_image(const char *filename, unsigned char **field, unsigned char *pallet, int step,
+                        colour_ramp ramp)
+{
+    gdImagePtr im_in = create_image(field_side, field_side);
+    std::printf("\n\tCreating Pallet...\n");
+    allocate_pallet(im_in, pallet, ramp);
+    std::printf("\tFilling Image...\n");
+    paint_summary(im_in, field, pallet, step);
+    gdImagePtr im_out = shrink_and_frame(im_in);
+    gdImageDestroy(im_in);
+    std::printf("\tWriting Image...\n\n");
+    write_summary(im_out, filename);
+    gdImageDestroy(im_out);
+}

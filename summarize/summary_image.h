@@ -1,0 +1,58 @@
+// Reading a seed map into the grid `field` and rendering the finished grid
+// as the 600 x 600 summary image, shared by blockmap and stepmap.
+//
+// The summary is painted at full resolution, one pixel per cell, into a
+// 6000 x 6000 palette image, shrunk tenfold (output pixel d shows pixel 10d),
+// framed in black and written as PNG.
+#pragma once
+#include <gd.h>
+
+// The colour ramp that shows the data values; the one thing in which the
+// two programs' pictures differ.
+enum class colour_ramp {
+    green,     // blockmap: entry i is (200 - i, 255 - i, 200 - i)
+    red_blue,  // stepmap:  entry i is (i, 0, 154 - i)
+};
+
+struct rgb {
+    int red, green, blue;
+};
+
+constexpr int ramp_entries = 153;
+constexpr int summary_side = 600;
+
+// Colour of ramp entry 1..153.
+rgb ramp_colour(colour_ramp ramp, int entry);
+
+// Reads the seed map `filename` into the data area of `field`: cell [x][y],
+// x and y 1..5000, takes the seed count of pixel (x, y), 0 where the map has
+// no such pixel.  Margins and corner are left as they are.  A map that
+// cannot be opened or is no seed map ends the run with exit status 1.
+void read_image(const char *filename, unsigned char **field);
+
+// Allocates the colour table in `image`, a fresh palette image: white, the
+// greys for entries 155..254, black, then the ramp for entries 1..153.
+// pallet[v] receives the colour index of value v; entry 154 is given the
+// index of white, since no picture ever shows it.
+void allocate_pallet(gdImagePtr image, unsigned char *pallet, colour_ramp ramp);
+
+// The `pallet` position looked up for data value v: v * step, with every
+// value above 152 shown as 153 * step.  Positions past the ramp's last entry
+// are held at 153, so that a step too large for the data can never look
+// outside the table.
+int data_pallet_position(int value, int step);
+
+// Paints the data area and both margins of `field` into the 6000 x 6000
+// image: pixel (x, y) shows cell [x][y].  Pixel row 0, column 0 and the
+// corner are left alone.
+void paint_summary(gdImagePtr image, unsigned char **field, const unsigned char *pallet, int step);
+
+// The tenfold shrink of the painted image into a new 600 x 600 image, with
+// the frame (rows and columns 0, 500, 501, 599) drawn in that image's black.
+gdImagePtr shrink_and_frame(gdImagePtr image);
+
+// Fills `pallet`, renders `field` and writes the summary image to
+// `filename`, replacing an earlier file only once the new one is complete.
+// Prints its own progress lines.
+void make_summary_image(const char *filename, unsigned char **field, unsigned char *pallet, int step,
+                        colour_ramp ramp);
