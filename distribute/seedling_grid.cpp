@@ -1,0 +1,33 @@
+#include "seedling_grid.h"
+
+#include <cstring>
+
+#include "cohort_schedule.h"
+#include "seedling_list.h"
+
+void clear_grid(unsigned char **new_seeds)
+{
+    for (int x = 1; x <= field_side; ++x)
+        std::memset(&new_seeds[x][1], 0, field_side);
+}
+
+long long grid_total(unsigned char **new_seeds)
+{
+    long long total = 0;
+    for (int x = 1; x <= field_side; ++x)
+        for (int y = 1; y <= field_side; ++y)
+            total += new_seeds[x][y];
+    return total;
+}
+
+long long write_seedling_grid(FILE *list, unsigned char **new_seeds)
+{
+    long long total = 0;
+    for (int x = 1; x <= field_side; ++x)
+        for (int y = 1; y <= field_side; ++y)
+            for (int seedling = 0; seedling < new_seeds[x][y]; ++seedling) {
+                write_seedling(list, x, y);
+                ++total;
+            }
+    return total;
+}

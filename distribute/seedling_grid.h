@@ -1,0 +1,15 @@
+// The grid of the year's seedlings and its seedling list.
+#pragma once
+#include <cstdio>
+
+// Sets every cell of the field grid to 0.
+void clear_grid(unsigned char **new_seeds);
+
+// The number of seedlings on the grid.  Up to 255 x 25 000 000, so wider
+// than an int.
+long long grid_total(unsigned char **new_seeds);
+
+// Writes one line per seedling, x outer and y inner, so the lines are sorted
+// by x, then y; a cell with c seedlings gives c identical lines.  Returns the
+// number of lines written.
+long long write_seedling_grid(FILE *list, unsigned char **new_seeds);
