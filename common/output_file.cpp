@@ -70,19 +70,36 @@ mode_t default_file_mode()
     return 0666 & ~mask;
 }
 
-// The file a rename must replace: a symbolic link to a regular file keeps
-// pointing at the new content, as it would after an overwrite in place.
+std::string link_value(const std::string &path)
+{
+    std::vector<char> value(4096);
+    ssize_t length = readlink(path.c_str(), value.data(), value.size());
+    if (length <= 0 || (std::size_t)length >= value.size())
+        return "";
+    return std::string(value.data(), (std::size_t)length);
+}
+
+// The file a rename must replace: a symbolic link keeps pointing at the new
+// content, as it would after an overwrite in place, also when its target
+// does not exist yet (the output then creates it, as opening it would).
 std::string resolved_target(const std::string &name)
 {
-    struct stat link_status;
-    if (lstat(name.c_str(), &link_status) != 0 || !S_ISLNK(link_status.st_mode))
-        return name;
-    char *resolved = realpath(name.c_str(), nullptr);
-    if (resolved == nullptr)
-        return name;
-    std::string target(resolved);
-    std::free(resolved);
-    return target;
+    std::string path = name;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat link_status;
+        if (lstat(path.c_str(), &link_status) != 0 || !S_ISLNK(link_status.st_mode))
+            return path;
+        if (char *resolved = realpath(path.c_str(), nullptr)) {
+            std::string target(resolved);
+            std::free(resolved);
+            return target;
+        }
+        std::string value = link_value(path);
+        if (value.empty())
+            return path;
+        path = value[0] == '/' ? value : directory_of(path) + "/" + value;
+    }
+    return path;
 }
 
 ssize_t write_to_sink(void *cookie, const char *bytes, size_t size)

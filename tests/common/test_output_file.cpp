@@ -84,6 +84,18 @@ TEST(OutputFile, ASymbolicLinkKeepsPointingAtTheNewContent)
     EXPECT_EQ(snapshot(dir.path()).size(), 3u) << "no temporary file left in either directory";
 }
 
+TEST(OutputFile, ALinkToAFileNotYetThereCreatesIt)
+{
+    scratch_directory dir;
+    fs::create_directory(dir / "store");
+    fs::create_symlink("store/map.txt", dir / "link.txt");
+    write_text(dir / "link.txt", "new");
+    commit_outputs();
+    EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+    EXPECT_EQ(read_file(dir / "store/map.txt"), "new");
+    EXPECT_EQ(snapshot(dir.path()).size(), 3u);
+}
+
 struct failure_case {
     const char *name;
     void (*set_up)(const scratch_directory &);
