@@ -3,9 +3,13 @@
 //
 // This is the one reader every grid program uses, with the checks that
 // decide whether a file is a seed map at all: a PNG that decodes, not larger
-// than max_seed_map_side in either direction, and read as a palette image
-// (palette PNGs and 8-bit greyscale PNGs are; true-colour decodes are not,
-// since their pixels are colours, not counts).
+// than max_seed_map_side in either direction, and read as a palette image.
+// Palette PNGs and greyscale PNGs of 1 to 8 bits are seed maps (a grey
+// pixel's count is its stored sample, 0..2^depth - 1); true colour, grey
+// with alpha and 16-bit greyscale are not, since their pixels are colours
+// or wider than a count.  Size and pixel format are checked from the header
+// and the chunk layout before anything is decoded; ancillary chunks are
+// ignored.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -18,7 +22,8 @@
 constexpr int max_seed_map_side = 16384;
 
 // Decodes a seed map held in memory.  Returns the image, or nullptr with the
-// reason in `reason` ("is not a PNG image", "is a true-colour image, ...").
+// reason in `reason` ("is not a PNG image", "is a true-colour image, ...",
+// "declares an image of 100000 x 100000 pixels, ...").
 gdImagePtr decode_seed_map(const unsigned char *data, std::size_t size, std::string &reason,
                            int max_side = max_seed_map_side);
 
