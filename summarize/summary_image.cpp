@@ -132,6 +132,21 @@ void paint_summary(gdImagePtr image, unsigned char **field, const unsigned char 
     paint_region(image, field, margin_colour, 1, data_side, data_side + 1, field_side);
 }
 
+void paint_summary_by_pixel(gdImagePtr image, unsigned char **field, const unsigned char *pallet, int step)
+{
+    for (int x = 1; x <= data_side; ++x)
+        for (int y = 1; y <= data_side; ++y) {
+            const int v = field[x][y];
+            gdImageSetPixel(image, x, y, pallet[v > 152 ? 153 * step : v * step]);
+        }
+    for (int y = 1; y <= data_side; ++y)
+        for (int x = data_side + 1; x <= field_side; ++x)
+            gdImageSetPixel(image, x, y, pallet[field[x][y]]);
+    for (int x = 1; x <= data_side; ++x)
+        for (int y = data_side + 1; y <= field_side; ++y)
+            gdImageSetPixel(image, x, y, pallet[field[x][y]]);
+}
+
 gdImagePtr shrink_and_frame(gdImagePtr image)
 {
     gdImagePtr shrunk = create_image(summary_side, summary_side);

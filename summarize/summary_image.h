@@ -47,6 +47,11 @@ int data_pallet_position(int value, int step);
 // corner are left alone.
 void paint_summary(gdImagePtr image, unsigned char **field, const unsigned char *pallet, int step);
 
+// The same painting written plainly, one library call per pixel: the
+// reference that paint_summary must match exactly (for steps the programs
+// pass, where v * step never passes 153).
+void paint_summary_by_pixel(gdImagePtr image, unsigned char **field, const unsigned char *pallet, int step);
+
 // The tenfold shrink of the painted image into a new 600 x 600 image, with
 // the frame (rows and columns 0, 500, 501, 599) drawn in that image's black.
 gdImagePtr shrink_and_frame(gdImagePtr image);

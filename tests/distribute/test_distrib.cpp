@@ -12,7 +12,9 @@
 
 #include "beta.h"
 #include "cohort_schedule.h"
+#include "expected_schedule.h"
 #include "distrib.h"
+#include "expected_schedule.h"
 #include "fixture_maps.h"
 #include "output_file.h"
 #include "program_run.h"
@@ -70,17 +72,7 @@ TEST(DistribDecision, ComparesTheUnroundedDeviateWithTheSinglePrecisionThreshold
 
 TEST(DistribSchedule, RunsTheCohortsOldestFirstWithTheirSinglePrecisionConstants)
 {
-    struct {
-        const char *header, *input_prefix, *output_prefix;
-        uint32_t d_prob, pred;
-    } expected[] = {
-        {"\t5 Year Dormant Seeds\n", "Dorm5_Yr", nullptr, 0x3EF5C28F, 0x3F4CCCCD},
-        {"\t4 Year Dormant Seeds\n", "Dorm4_Yr", "Dorm5_Yr", 0x3F666666, 0x3F333333},
-        {"\t3 Year Dormant Seeds\n", "Dorm3_Yr", "Dorm4_Yr", 0x3F733333, 0x3F19999A},
-        {"\t2 Year Dormant Seeds\n", "Dorm2_Yr", "Dorm3_Yr", 0x3F63D70A, 0x3F000000},
-        {"\t1 Year Dormant Seeds\n", "Dorm1_Yr", "Dorm2_Yr", 0x3F6147AE, 0x3EE66666},
-        {"\tFresh Seeds\n\n", "Seeds_Yr", "Dorm1_Yr", 0x3F400000, 0x3ECCCCCD},
-    };
+    const cohort_row (&expected)[6] = expected_cohorts;
     for (int step = 0; step < 6; ++step) {
         const cohort_step &actual = cohort_schedule[step];
         SCOPED_TRACE(expected[step].header);

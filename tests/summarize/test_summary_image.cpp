@@ -66,24 +66,6 @@ void fill_grid(unsigned char **field, int largest_data)
             field[x][y] = 255;
 }
 
-// The painting written plainly, one library call per pixel, as the
-// rendering is described: data area through the stepped look-up, margins
-// through `pallet` directly, writes outside the image ignored.
-void paint_with_library_calls(gdImagePtr image, unsigned char **field, const unsigned char *pallet, int step)
-{
-    for (int x = 1; x <= 5000; ++x)
-        for (int y = 1; y <= 5000; ++y) {
-            int v = field[x][y];
-            gdImageSetPixel(image, x, y, pallet[v > 152 ? 153 * step : v * step]);
-        }
-    for (int y = 1; y <= 5000; ++y)
-        for (int x = 5001; x <= 6000; ++x)
-            gdImageSetPixel(image, x, y, pallet[field[x][y]]);
-    for (int x = 1; x <= 5000; ++x)
-        for (int y = 5001; y <= 6000; ++y)
-            gdImageSetPixel(image, x, y, pallet[field[x][y]]);
-}
-
 std::string png_bytes(gdImagePtr image)
 {
     int size = 0;
@@ -194,7 +176,7 @@ TEST(SummaryImage, FastPaintingGivesTheSameImageAsLibraryCalls)
         allocate_pallet(plain.get(), g.pallet, c.ramp);
 
         paint_summary(fast.get(), g.field, g.pallet, c.step);
-        paint_with_library_calls(plain.get(), g.field, g.pallet, c.step);
+        paint_summary_by_pixel(plain.get(), g.field, g.pallet, c.step);
 
         long differing = 0;
         for (int y = 0; y < 6000; ++y)
