@@ -381,16 +381,6 @@ TEST(WinterUsage, RefusesFewerThanTwoLabels)
 // --- Years that fail: the usual message and exit status, standard output
 // as far as the run got, and not one file created, removed or changed. ---
 
-void write_true_colour_png(const std::string &path)
-{
-    gdImagePtr image = gdImageCreateTrueColor(8, 8);
-    FILE *file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    gdImagePng(image, file);
-    std::fclose(file);
-    gdImageDestroy(image);
-}
-
 struct failure_case {
     const char *what;
     std::string output_label;
@@ -444,7 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](const scratch_directory &dir) { write_file(dir / "Dorm2_Yr3.png", "not an image\n"); },
                      "\t2 Year Dormant Seeds\n", "", "Dorm2_Yr3.png", "not a PNG", -1},
         failure_case{"input map true-colour", "4",
-                     [](const scratch_directory &dir) { write_true_colour_png(dir / "Seeds_Yr3.png"); },
+                     [](const scratch_directory &dir) { write_true_colour_png_file(dir / "Seeds_Yr3.png"); },
                      "\tFresh Seeds\n\n", "", "Seeds_Yr3.png", "true-colour", -1},
         failure_case{"output directory missing", "nodir/4", [](const scratch_directory &) {},
                      "\t\t0 Seeds recruited from Dorm4_Yr3.png.\n\n", "Can't open output file Dorm5_Yrnodir/4.png\n",

@@ -47,16 +47,6 @@ const summariser summarisers[] = {
     {"stepmap", STEPMAP_EXE, "\nClearing out Matrices and Vectors ....\nDone Clearing.\n\nReading Input Image "},
 };
 
-void write_true_colour_png(const std::string &path)
-{
-    gdImagePtr image = gdImageCreateTrueColor(20, 20);
-    FILE *file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    gdImagePng(image, file);
-    std::fclose(file);
-    gdImageDestroy(image);
-}
-
 // Every data pixel white and nothing black outside the frame: no seeds, no bars.
 void expect_blank_summary(const decoded_image &out)
 {
@@ -199,7 +189,7 @@ TEST(SummaryPrograms, MapThatIsNoSeedMapIsRefused)
     const bad_map maps[] = {
         {"notes.png", "not a PNG", [](const std::string &path) { write_file(path, "seed counts, in words\n"); }},
         {"empty.png", "not a PNG", [](const std::string &path) { write_file(path, ""); }},
-        {"photo.png", "true-colour", write_true_colour_png},
+        {"photo.png", "true-colour", write_true_colour_png_file},
         {"folder.png", "cannot read", [](const std::string &path) { std::filesystem::create_directory(path); }},
     };
     for (const summariser &s : summarisers)

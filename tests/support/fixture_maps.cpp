@@ -46,6 +46,13 @@ void write_sparse_seed_map_file(const std::string &path, const std::vector<seede
     gdImageDestroy(map);
 }
 
+void write_true_colour_png_file(const std::string &path)
+{
+    gdImagePtr image = gdImageCreateTrueColor(8, 8);
+    save_png(image, path);
+    gdImageDestroy(image);
+}
+
 decoded_image decode_png_file(const std::string &path)
 {
     FILE *file = std::fopen(path.c_str(), "rb");

@@ -19,6 +19,9 @@ struct seeded_cell {
 void write_sparse_seed_map_file(const std::string &path, const std::vector<seeded_cell> &cells,
                                 int width = 5000, int height = 5000);
 
+// A small true-colour PNG: a valid image that is no seed map.
+void write_true_colour_png_file(const std::string &path);
+
 // A decoded palette image: pixel (x, y) is index[y * width + x]; palette
 // colours as (r, g, b) per index.
 struct decoded_image {
