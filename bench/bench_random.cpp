@@ -7,6 +7,8 @@
 #include "beta.h"
 #include "random.h"
 
+using namespace seedbank;
+
 namespace {
 
 void ran1_uniform(benchmark::State &state)

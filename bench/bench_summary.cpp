@@ -6,6 +6,9 @@
 #include "ranged_arrays.h"
 #include "summary_image.h"
 
+using namespace seedbank;
+using namespace seedbank::summarize;
+
 namespace {
 
 constexpr int side = 6000;

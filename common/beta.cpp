@@ -8,6 +8,8 @@
 
 #include "random.h"
 
+namespace seedbank {
+
 namespace {
 
 constexpr double product_threshold = 1e-6;
@@ -59,3 +61,5 @@ void restart_beta_stream()
 {
     idum = starting_seed;
 }
+
+}  // namespace seedbank

@@ -2,6 +2,8 @@
 // (seed word starting at -911, on the shuffle table shared by all streams).
 #pragma once
 
+namespace seedbank {
+
 // gamma_nu / (gamma_nu + gamma_omega), each gamma the negative logarithm of a
 // product of uniforms.  Consumes nu + omega uniforms (all nu draws first).
 // The quotient is formed and returned in extended precision; callers compare
@@ -23,3 +25,5 @@ float ibeta_gamma(float product);
 // gamma_nu / (gamma_nu + gamma_omega): the sum formed exactly (in double),
 // the quotient in extended precision.
 long double ibeta_quotient(float gamma_nu, float gamma_omega);
+
+}  // namespace seedbank

@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace seedbank {
+
 namespace {
 
 struct pending_output {
@@ -227,3 +229,5 @@ void fail_with_file(const std::string &file, const std::string &reason)
     std::fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, file.c_str(), reason.c_str());
     std::exit(1);
 }
+
+}  // namespace seedbank

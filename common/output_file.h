@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+namespace seedbank {
+
 // Where a stream's bytes go: the descriptor, and the first error a write
 // met, kept because the writers (the PNG encoder among them) ignore errors.
 struct output_sink {
@@ -52,3 +54,5 @@ void discard_outputs();
 // Prints "<program>: <file>: <reason>" on standard error and ends the run
 // with exit status 1 (pending outputs are discarded on the way out).
 [[noreturn]] void fail_with_file(const std::string &file, const std::string &reason);
+
+}  // namespace seedbank

@@ -4,6 +4,8 @@
 #include <bit>
 #include <limits>
 
+namespace seedbank {
+
 namespace {
 
 constexpr int32_t multiplier = 16807;
@@ -121,3 +123,5 @@ void restart_random_module()
     iy = 0;
     rrandom_idum = -1;
 }
+
+}  // namespace seedbank

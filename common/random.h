@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 
+namespace seedbank {
+
 // Next uniform deviate in [2^-31, 1 - 2^-23], single precision.
 // Updates *idum and the shared shuffle table.  A seed word of 0 or less, and
 // any seed word on the first call of the process, (re)fills the table: -s
@@ -44,3 +46,5 @@ float ran1_value(int32_t iy);
 // rrandom's rounding of the uniform r: the exact product imax * r truncated
 // toward zero, plus 1 only when the fraction exceeds 0.5.
 int rrandom_round(int imax, float r);
+
+}  // namespace seedbank

@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace seedbank {
+
 void fatal_error(const char *error_text)
 {
     fprintf(stderr, "Run-time error...\n");
@@ -274,3 +276,5 @@ void free_f3tensor(float ***t, long nrl, long /*nrh*/, long ncl, long /*nch*/, l
     free(t[nrl] + ncl - 1);
     free(t + nrl - 1);
 }
+
+}  // namespace seedbank

@@ -9,6 +9,8 @@
 // PTRDIFF_MAX, counts as a failure of the allocation step concerned.
 #pragma once
 
+namespace seedbank {
+
 [[noreturn]] void fatal_error(const char *error_text);
 
 float *vector(long nl, long nh);
@@ -37,3 +39,5 @@ void free_imatrix(int **m, long nrl, long nrh, long ncl, long nch);
 void free_submatrix(float **b, long nrl, long nrh, long ncl, long nch);
 void free_convert_matrix(float **b, long nrl, long nrh, long ncl, long nch);
 void free_f3tensor(float ***t, long nrl, long nrh, long ncl, long nch, long ndl, long ndh);
+
+}  // namespace seedbank

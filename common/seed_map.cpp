@@ -14,6 +14,8 @@
 
 #include "output_file.h"
 
+namespace seedbank {
+
 namespace {
 
 constexpr unsigned char png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -302,3 +304,5 @@ void write_seed_map(gdImagePtr map, const std::string &name)
     gdImagePng(map, file.stream);
     close_output(file);
 }
+
+}  // namespace seedbank

@@ -16,6 +16,8 @@
 
 #include <gd.h>
 
+namespace seedbank {
+
 // Largest width or height accepted.  Maps larger than the 5000 x 5000 field
 // are valid (cells beyond 5000 are ignored), but a header declaring a huge
 // image is refused before its pixels are allocated.
@@ -48,3 +50,5 @@ gdImagePtr create_seed_map(int width, int height);
 // Writes `map` as PNG to the pending output `name` (see output_file.h);
 // ends the run with exit status 1 when it cannot be opened or written.
 void write_seed_map(gdImagePtr map, const std::string &name);
+
+}  // namespace seedbank

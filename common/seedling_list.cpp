@@ -1,5 +1,7 @@
 #include "seedling_list.h"
 
+namespace seedbank {
+
 output_file open_seedling_list(const std::string &name)
 {
     return open_output(name);
@@ -9,3 +11,5 @@ void write_seedling(FILE *list, int x, int y)
 {
     std::fprintf(list, "%3d   %3d\n", x, y);
 }
+
+}  // namespace seedbank

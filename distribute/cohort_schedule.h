@@ -5,6 +5,8 @@
 #pragma once
 #include <string>
 
+namespace seedbank::distribute {
+
 // The field is field_side x field_side cells, numbered from 1 in both
 // directions.
 constexpr int field_side = 5000;
@@ -38,3 +40,5 @@ inline std::string seedling_list_name(const std::string &label)
 {
     return "Seeds_Yr" + label + ".dat";
 }
+
+}  // namespace seedbank::distribute

@@ -10,6 +10,8 @@
 #include "ranged_arrays.h"
 #include "seed_map.h"
 
+namespace seedbank::distribute {
+
 namespace {
 
 // pallet[v] is the colour index of count v in `map`.  A seed map's palette
@@ -85,3 +87,5 @@ void distrib(unsigned char **new_seed, const std::string &file_in, const std::st
     gdImageDestroy(im_1);
     free_cvector(pallet, 0, 255);
 }
+
+}  // namespace seedbank::distribute

@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+namespace seedbank::distribute {
+
 // Decides, seed by seed, whether each seed of the map `file_in` is lost to
 // predation (probability `pred`), germinates into its cell of `new_seed`
 // (saturating at 255) or stays dormant (probability `d_prob` once it
@@ -30,3 +32,5 @@ inline bool seed_stays_dormant(long double deviate, float d_prob)
 {
     return deviate <= d_prob;
 }
+
+}  // namespace seedbank::distribute

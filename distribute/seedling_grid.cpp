@@ -5,6 +5,8 @@
 #include "cohort_schedule.h"
 #include "seedling_list.h"
 
+namespace seedbank::distribute {
+
 void clear_grid(unsigned char **new_seeds)
 {
     for (int x = 1; x <= field_side; ++x)
@@ -31,3 +33,5 @@ long long write_seedling_grid(FILE *list, unsigned char **new_seeds)
             }
     return total;
 }
+
+}  // namespace seedbank::distribute

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdio>
 
+namespace seedbank::distribute {
+
 // Sets every cell of the field grid to 0.
 void clear_grid(unsigned char **new_seeds);
 
@@ -13,3 +15,5 @@ long long grid_total(unsigned char **new_seeds);
 // by x, then y; a cell with c seedlings gives c identical lines.  Returns the
 // number of lines written.
 long long write_seedling_grid(FILE *list, unsigned char **new_seeds);
+
+}  // namespace seedbank::distribute

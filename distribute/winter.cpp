@@ -15,6 +15,9 @@
 #include "seedling_grid.h"
 #include "seedling_list.h"
 
+using namespace seedbank;
+using namespace seedbank::distribute;
+
 namespace {
 
 void distribute_cohorts(unsigned char **new_seeds, const std::string &input_label,

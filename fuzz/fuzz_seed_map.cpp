@@ -19,6 +19,8 @@
 
 #include "seed_map.h"
 
+using namespace seedbank;
+
 namespace {
 
 // Cells read past each edge of the image, where every count must be 0.

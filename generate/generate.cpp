@@ -5,6 +5,8 @@
 
 #include "seedling_generator.h"
 
+using namespace seedbank::generate;
+
 int main(int argc, char **argv)
 {
     if (argc < 2) {

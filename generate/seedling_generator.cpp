@@ -8,6 +8,8 @@
 #include "random.h"
 #include "seedling_list.h"
 
+namespace seedbank::generate {
+
 namespace {
 
 // The stream's seed word.  Clock readings of 2^31 - 1 seconds and more lie
@@ -64,3 +66,5 @@ void generate_seedlings(const char *argument, int64_t clock_seconds)
     close_output(list);
     commit_outputs();
 }
+
+}  // namespace seedbank::generate

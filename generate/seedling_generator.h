@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+namespace seedbank::generate {
+
 // How many seedlings a density asks for: every i = 0, 1, 2, ... with
 // i <= density, compared exactly (an int converted to float is inexact above
 // 2^24), so floor(density) + 1 for density >= 0, none for a negative or
@@ -15,3 +17,5 @@ long long seedling_count(float density);
 // the banner on standard output; ends the run with exit status 1 when the
 // density is too large or the list cannot be written.
 void generate_seedlings(const char *argument, int64_t clock_seconds);
+
+}  // namespace seedbank::generate

@@ -4,6 +4,8 @@
 
 #include "summary_margins.h"
 
+namespace seedbank::summarize {
+
 namespace {
 
 constexpr int block_side = 10;
@@ -49,3 +51,5 @@ void scale_blocks(unsigned char **field, int max_sum)
                 }
         }
 }
+
+}  // namespace seedbank::summarize

@@ -2,6 +2,8 @@
 // scaled against the fullest block into 0..153.
 #pragma once
 
+namespace seedbank::summarize {
+
 // Rounds `value` up when its fractional part is at least `cutoff`, down
 // otherwise (halves go up, towards plus infinity, with cutoff 0.5).
 // A whole value comes back unchanged.
@@ -17,3 +19,5 @@ int block_maximum(unsigned char **field);
 // y inner) up to and including the cell.  The last cell of a block,
 // (10i, 10j), so holds the scaled block total.
 void scale_blocks(unsigned char **field, int max_sum);
+
+}  // namespace seedbank::summarize

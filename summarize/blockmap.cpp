@@ -7,6 +7,9 @@
 #include "summary_image.h"
 #include "summary_margins.h"
 
+using namespace seedbank;
+using namespace seedbank::summarize;
+
 int main(int argc, char **argv)
 {
     if (argc < 2) {

@@ -3,6 +3,8 @@
 #include "summary_margins.h"
 #include "summary_image.h"
 
+namespace seedbank::summarize {
+
 int largest_cell_value(unsigned char **field)
 {
     int largest = 1;
@@ -20,3 +22,5 @@ int palette_step(int largest)
     int step = ramp_entries / (largest < 1 ? 1 : largest);
     return step < 1 ? 1 : step;
 }
+
+}  // namespace seedbank::summarize

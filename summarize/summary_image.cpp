@@ -9,6 +9,8 @@
 #include "seed_map.h"
 #include "summary_margins.h"
 
+namespace seedbank::summarize {
+
 namespace {
 
 // The grid is indexed [x][y] and an image's pixels [y][x], so every copy
@@ -172,3 +174,5 @@ void make_summary_image(const char *filename, unsigned char **field, unsigned ch
     write_summary(im_out, filename);
     gdImageDestroy(im_out);
 }
+
+}  // namespace seedbank::summarize

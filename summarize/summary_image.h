@@ -7,6 +7,8 @@
 #pragma once
 #include <gd.h>
 
+namespace seedbank::summarize {
+
 // The colour ramp that shows the data values; the one thing in which the
 // two programs' pictures differ.
 enum class colour_ramp {
@@ -61,3 +63,5 @@ gdImagePtr shrink_and_frame(gdImagePtr image);
 // Prints its own progress lines.
 void make_summary_image(const char *filename, unsigned char **field, unsigned char *pallet, int step,
                         colour_ramp ramp);
+
+}  // namespace seedbank::summarize

@@ -7,6 +7,8 @@
 #include "ranged_arrays.h"
 #include "summary_image.h"
 
+namespace seedbank::summarize {
+
 namespace {
 
 run_arrays arrays_held;
@@ -133,3 +135,5 @@ void run_opening_stages(const char *map_name, unsigned char **field, int *rows, 
     draw_row_bars(field, rows, max_y);
     draw_column_bars(field, columns, max_x);
 }
+
+}  // namespace seedbank::summarize

@@ -9,6 +9,8 @@
 //   corner         x 5001..6000, y 5001..6000  0
 #pragma once
 
+namespace seedbank::summarize {
+
 constexpr int field_side = 6000;
 constexpr int data_side = 5000;
 constexpr int bar_value = 255;
@@ -66,3 +68,5 @@ void draw_column_bars(unsigned char **field, const int *columns, int max_x);
 // caller frees them afterwards.
 void run_opening_stages(const char *map_name, unsigned char **field, int *rows, int *columns,
                         const opening_messages &messages);
+
+}  // namespace seedbank::summarize

@@ -19,6 +19,8 @@
 #include "random.h"
 #include "seed_map.h"
 
+using namespace seedbank;
+
 namespace {
 
 const char usage_text[] =

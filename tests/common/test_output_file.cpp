@@ -12,6 +12,8 @@
 #include "output_file.h"
 #include "program_run.h"
 
+using namespace seedbank;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -11,6 +11,8 @@
 
 #include "random.h"
 
+using namespace seedbank;
+
 namespace {
 
 uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }

@@ -16,6 +16,8 @@
 #include <string>
 #include <tuple>
 
+using namespace seedbank;
+
 #if defined(__SANITIZE_ADDRESS__)
 #define RANGED_ARRAYS_ASAN 1
 #elif defined(__has_feature)

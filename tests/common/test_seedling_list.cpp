@@ -6,6 +6,8 @@
 
 #include "seedling_list.h"
 
+using namespace seedbank;
+
 namespace {
 
 std::string line_of(int x, int y)

@@ -22,6 +22,9 @@
 #include "ranged_arrays.h"
 #include "seedling_grid.h"
 
+using namespace seedbank;
+using namespace seedbank::distribute;
+
 namespace {
 
 float float_of(uint32_t bits)

@@ -17,6 +17,8 @@
 #include "program_run.h"
 #include "random.h"
 
+using namespace seedbank;
+
 namespace {
 
 constexpr int side = 5000;

@@ -13,6 +13,9 @@
 #include "random.h"
 #include "seedling_generator.h"
 
+using namespace seedbank;
+using namespace seedbank::generate;
+
 namespace {
 
 struct density_case {

@@ -21,6 +21,8 @@
 #include "program_run.h"
 #include "seedling_generator.h"
 
+using namespace seedbank::generate;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "fixture_maps.h"
 
+
 namespace {
 
 const char *const cohort_prefixes[] = {"Dorm5_Yr", "Dorm4_Yr", "Dorm3_Yr", "Dorm2_Yr", "Dorm1_Yr", "Seeds_Yr"};

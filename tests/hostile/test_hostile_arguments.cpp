@@ -14,6 +14,7 @@
 #include "hostile_runs.h"
 #include "program_run.h"
 
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -23,6 +23,8 @@
 #include "program_run.h"
 #include "seed_map.h"
 
+using namespace seedbank;
+
 namespace fs = std::filesystem;
 
 namespace {

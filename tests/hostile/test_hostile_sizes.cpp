@@ -12,6 +12,7 @@
 #include "png_bytes.h"
 #include "program_run.h"
 
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -15,7 +15,12 @@
 #include "summary_image.h"
 #include "summary_margins.h"
 
+using namespace seedbank;
+using namespace seedbank::summarize;
+
 // Found by argument-dependent lookup from within the test macros.
+namespace seedbank::summarize {
+
 bool operator==(const rgb &a, const rgb &b)
 {
     return a.red == b.red && a.green == b.green && a.blue == b.blue;
@@ -25,6 +30,8 @@ std::ostream &operator<<(std::ostream &out, const rgb &c)
 {
     return out << "(" << c.red << ", " << c.green << ", " << c.blue << ")";
 }
+
+}  // namespace seedbank::summarize
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "fixture_maps.h"
 #include "program_run.h"
 
+
 namespace {
 
 struct colour {

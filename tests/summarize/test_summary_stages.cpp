@@ -12,6 +12,9 @@
 #include "summary_image.h"
 #include "summary_margins.h"
 
+using namespace seedbank;
+using namespace seedbank::summarize;
+
 namespace {
 
 // The grid as the programs hold it after clearing, laying the stripes and

@@ -7,6 +7,8 @@
 
 #include "seed_map.h"
 
+using namespace seedbank;
+
 namespace {
 
 void save_png(gdImagePtr image, const std::string &path)

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+
 namespace fs = std::filesystem;
 
 namespace {

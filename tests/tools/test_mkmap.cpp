@@ -10,6 +10,7 @@
 #include "fixture_maps.h"
 #include "program_run.h"
 
+
 namespace {
 
 decoded_image make(const scratch_directory &dir, const std::vector<std::string> &arguments)
