@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "output_file.h"
+#include "ranged_arrays.h"
 
 namespace seedbank {
 
@@ -109,41 +110,46 @@ bool header_is_acceptable(const unsigned char *data, std::size_t size, std::stri
     return pixel_format_is_acceptable(data[24], data[25], reason);
 }
 
-[[noreturn]] void fail_to_read(const char *filename)
+failure cannot_read(const std::string &filename)
 {
-    fail_with_file(filename, std::string("cannot read: ") + std::strerror(errno));
+    return {failure::kind::other, filename, std::string("cannot read: ") + std::strerror(errno)};
+}
+
+failure not_a_seed_map(const std::string &filename, const std::string &reason)
+{
+    return {failure::kind::other, filename, reason};
 }
 
 // Reads the header first and refuses a file that is no acceptable PNG before
 // the rest of it is read into memory.
-std::vector<unsigned char> read_whole_file(FILE *file, const char *filename)
+outcome<std::vector<unsigned char>> read_whole_file(FILE *file, const std::string &filename)
 {
     std::vector<unsigned char> data(header_bytes);
     data.resize(std::fread(data.data(), 1, header_bytes, file));
     if (std::ferror(file))
-        fail_to_read(filename);
+        return cannot_read(filename);
     std::string reason;
     if (!header_is_acceptable(data.data(), data.size(), reason, max_seed_map_side))
-        fail_with_file(filename, reason);
+        return not_a_seed_map(filename, reason);
 
     // The whole file is held at once: knowing its size up front refuses an
     // oversized file unread and spares the copies of a growing buffer.
     struct stat status;
     if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
-        if ((unsigned long long)status.st_size > max_file_bytes)
-            fail_with_file(filename, oversized_reason);
-        data.reserve((std::size_t)status.st_size);
+        if (static_cast<unsigned long long>(status.st_size) > max_file_bytes)
+            return not_a_seed_map(filename, oversized_reason);
+        data.reserve(static_cast<std::size_t>(status.st_size));
     }
 
     unsigned char chunk[65536];
     std::size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
         if (data.size() + got > max_file_bytes)
-            fail_with_file(filename, oversized_reason);
+            return not_a_seed_map(filename, oversized_reason);
         data.insert(data.end(), chunk, chunk + got);
     }
     if (std::ferror(file))
-        fail_to_read(filename);
+        return cannot_read(filename);
     return data;
 }
 
@@ -271,38 +277,41 @@ gdImagePtr decode_seed_map(const unsigned char *data, std::size_t size, std::str
     return map;
 }
 
-gdImagePtr read_seed_map(const char *filename)
+outcome<gd_image> read_seed_map(const std::string &filename)
 {
-    FILE *file = open_map_file(filename);
-    if (file == nullptr) {
-        int error_number = errno;
-        std::printf("Can't open output file %s\n", filename);
-        fail_with_file(filename, std::strerror(error_number));
-    }
-    std::vector<unsigned char> data = read_whole_file(file, filename);
+    FILE *file = open_map_file(filename.c_str());
+    if (file == nullptr)
+        return failure{failure::kind::cannot_open, filename, std::strerror(errno)};
+    outcome<std::vector<unsigned char>> data = read_whole_file(file, filename);
     std::fclose(file);
+    if (!data)
+        return data.error();
     std::string reason;
-    gdImagePtr map = decode_seed_map(data.data(), data.size(), reason);
+    gd_image map(decode_seed_map(data.value().data(), data.value().size(), reason));
     if (map == nullptr)
-        fail_with_file(filename, reason);
+        return not_a_seed_map(filename, reason);
     return map;
 }
 
-gdImagePtr create_seed_map(int width, int height)
+gd_image create_seed_map(int width, int height)
 {
-    gdImagePtr map = gdImageCreate(width, height);
+    gd_image map(gdImageCreate(width, height));
     if (map == nullptr)
-        fail_with_file("seed map", "not enough memory for the image");
+        fatal_error("allocation failure in gdImageCreate()");
     for (int grey = 0; grey < 256; ++grey)
-        gdImageColorAllocate(map, grey, grey, grey);
+        gdImageColorAllocate(map.get(), grey, grey, grey);
     return map;
 }
 
-void write_seed_map(gdImagePtr map, const std::string &name)
+outcome<output_file> write_seed_map(gdImagePtr map, const std::string &name)
 {
-    output_file file = open_output(name);
-    gdImagePng(map, file.stream);
-    close_output(file);
+    outcome<output_file> file = open_output(name);
+    if (!file)
+        return file;
+    gdImagePng(map, file.value().stream());
+    if (status closed = close_output(file.value()); !closed)
+        return closed.error();
+    return file;
 }
 
 }  // namespace seedbank

@@ -16,6 +16,10 @@
 
 #include <gd.h>
 
+#include "outcome.h"
+#include "output_file.h"
+#include "owners.h"
+
 namespace seedbank {
 
 // Largest width or height accepted.  Maps larger than the 5000 x 5000 field
@@ -29,11 +33,10 @@ constexpr int max_seed_map_side = 16384;
 gdImagePtr decode_seed_map(const unsigned char *data, std::size_t size, std::string &reason,
                            int max_side = max_seed_map_side);
 
-// Opens and decodes the seed map `filename`.  A file that cannot be opened
-// prints "Can't open output file <filename>" on standard output and ends the
-// run with exit status 1; a file that is not a valid seed map ends it with a
-// message naming the file and the reason on standard error, exit status 1.
-gdImagePtr read_seed_map(const char *filename);
+// Opens and decodes the seed map `filename`.  Fails with
+// failure::kind::cannot_open when the file cannot be opened, and with the
+// reason when it cannot be read or is not a valid seed map.
+outcome<gd_image> read_seed_map(const std::string &filename);
 
 // Seed count of cell (x, y): the pixel's colour index, 0 outside the image.
 inline int seed_count(gdImagePtr map, int x, int y)
@@ -45,10 +48,12 @@ inline int seed_count(gdImagePtr map, int x, int y)
 
 // A new seed map of width x height pixels, all 0, whose palette holds all
 // 256 greys in index order, so that index, grey level and count coincide.
-gdImagePtr create_seed_map(int width, int height);
+// An image that cannot be allocated ends the run through fatal_error, like
+// every allocation failure.
+gd_image create_seed_map(int width, int height);
 
-// Writes `map` as PNG to the pending output `name` (see output_file.h);
-// ends the run with exit status 1 when it cannot be opened or written.
-void write_seed_map(gdImagePtr map, const std::string &name);
+// Writes `map` as PNG to the output `name` and closes it; the returned
+// output is pending until the caller commits it (see output_file.h).
+outcome<output_file> write_seed_map(gdImagePtr map, const std::string &name);
 
 }  // namespace seedbank

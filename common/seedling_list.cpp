@@ -2,7 +2,7 @@
 
 namespace seedbank {
 
-output_file open_seedling_list(const std::string &name)
+outcome<output_file> open_seedling_list(const std::string &name)
 {
     return open_output(name);
 }

@@ -9,9 +9,8 @@
 
 namespace seedbank {
 
-// Opens the list `name` for writing as an all-or-nothing output; a list that
-// cannot be opened prints "Can't open output file <name>" and ends the run.
-output_file open_seedling_list(const std::string &name);
+// Opens the list `name` for writing as an all-or-nothing output.
+outcome<output_file> open_seedling_list(const std::string &name);
 
 // Writes the line of one seedling in cell (x, y).
 void write_seedling(FILE *list, int x, int y);

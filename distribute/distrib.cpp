@@ -7,6 +7,7 @@
 
 #include "beta.h"
 #include "cohort_schedule.h"
+#include "owners.h"
 #include "ranged_arrays.h"
 #include "seed_map.h"
 
@@ -25,15 +26,20 @@ void fill_pallet(unsigned char *pallet, gdImagePtr map)
 
 }  // namespace
 
-void distrib(unsigned char **new_seed, const std::string &file_in, const std::string &file_out,
-             float d_prob, float pred)
+status distrib(unsigned char **new_seed, const std::string &file_in, const std::string &file_out, float d_prob,
+               float pred, std::vector<output_file> &outputs)
 {
-    unsigned char *pallet = cvector(0, 255);
-    gdImagePtr im_1 = read_seed_map(file_in.c_str());
+    owned_cvector pallet(0, 255);
+    outcome<gd_image> read = read_seed_map(file_in);
+    if (!read)
+        return read.error();
+    gdImagePtr im_1 = read.value().get();
+    gd_image written_map;
     gdImagePtr im_2 = nullptr;
     if (!file_out.empty()) {
-        im_2 = create_seed_map(field_side, field_side);
-        fill_pallet(pallet, im_2);
+        written_map = create_seed_map(field_side, field_side);
+        im_2 = written_map.get();
+        fill_pallet(pallet.get(), im_2);
     }
 
     // Only cells that lie on a pixel of the map can hold seeds: the others
@@ -81,11 +87,12 @@ void distrib(unsigned char **new_seed, const std::string &file_in, const std::st
 
     std::printf("\t\t%lld Seeds recruited from %s.\n\n", recruits, file_in.c_str());
     if (im_2 != nullptr) {
-        write_seed_map(im_2, file_out);
-        gdImageDestroy(im_2);
+        outcome<output_file> map = write_seed_map(im_2, file_out);
+        if (!map)
+            return map.error();
+        outputs.push_back(std::move(map.value()));
     }
-    gdImageDestroy(im_1);
-    free_cvector(pallet, 0, 255);
+    return {};
 }
 
 }  // namespace seedbank::distribute

@@ -1,6 +1,10 @@
 // The fate of one cohort of seeds on the whole field.
 #pragma once
 #include <string>
+#include <vector>
+
+#include "outcome.h"
+#include "output_file.h"
 
 namespace seedbank::distribute {
 
@@ -8,16 +12,16 @@ namespace seedbank::distribute {
 // predation (probability `pred`), germinates into its cell of `new_seed`
 // (saturating at 255) or stays dormant (probability `d_prob` once it
 // survived).  The dormant survivors are written as the seed map `file_out`,
-// an output pending until commit_outputs(); an empty `file_out` writes no
-// map (the oldest cohort, whose dormant seeds leave the seed bank).  Prints
-// the number of seeds recruited.  A map that cannot be read, or an output
-// that cannot be written, ends the run with exit status 1.
+// which is appended to `outputs`, pending until the caller commits them; an
+// empty `file_out` writes no map (the oldest cohort, whose dormant seeds
+// leave the seed bank).  Prints the number of seeds recruited.  Fails when
+// the map cannot be read or the output cannot be written.
 //
 // `new_seed` is the field grid, indexed [x][y] with both from 1 to 5000.
 // Every seed takes one ibeta(1, 1) deviate for predation and every survivor
 // one more for dormancy, cells visited with x outer and y inner.
-void distrib(unsigned char **new_seed, const std::string &file_in, const std::string &file_out,
-             float d_prob, float pred);
+status distrib(unsigned char **new_seed, const std::string &file_in, const std::string &file_out, float d_prob,
+               float pred, std::vector<output_file> &outputs);
 
 // The two decisions.  The deviate is compared unrounded, in extended
 // precision; 1 - pred is exact in double for any single-precision pred, and

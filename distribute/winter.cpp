@@ -7,11 +7,13 @@
 // once the whole year succeeded, so a failed run replaces nothing.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cohort_schedule.h"
 #include "distrib.h"
 #include "output_file.h"
-#include "ranged_arrays.h"
+#include "owners.h"
+#include "program_edge.h"
 #include "seedling_grid.h"
 #include "seedling_list.h"
 
@@ -20,28 +22,36 @@ using namespace seedbank::distribute;
 
 namespace {
 
-void distribute_cohorts(unsigned char **new_seeds, const std::string &input_label,
-                        const std::string &output_label)
+status distribute_cohorts(unsigned char **new_seeds, const std::string &input_label, const std::string &output_label,
+                          std::vector<output_file> &outputs)
 {
     std::printf("Distributing:\n");
     for (const cohort_step &step : cohort_schedule) {
         std::printf("%s", step.header);
         const std::string file_out =
             step.output_prefix != nullptr ? seed_map_name(step.output_prefix, output_label) : "";
-        distrib(new_seeds, seed_map_name(step.input_prefix, input_label), file_out, step.d_prob, step.pred);
+        if (status ran = distrib(new_seeds, seed_map_name(step.input_prefix, input_label), file_out, step.d_prob,
+                                 step.pred, outputs);
+            !ran)
+            return ran;
     }
     std::printf("Done.\n\n");
+    return {};
 }
 
 // Writes the grid as the seedling list and puts every output of the year in
 // place.  Returns the number of seedlings written.
-long long write_year(unsigned char **new_seeds, const std::string &seeds_out)
+outcome<long long> write_year(unsigned char **new_seeds, const std::string &seeds_out,
+                              std::vector<output_file> &outputs)
 {
-    output_file list = open_seedling_list(seeds_out);
+    outcome<output_file> list = open_seedling_list(seeds_out);
+    if (!list)
+        return list.error();
     std::printf("Writing Data File\n");
-    const long long total = write_seedling_grid(list.stream, new_seeds);
-    close_output(list);
-    commit_outputs();
+    const long long total = write_seedling_grid(list.value().stream(), new_seeds);
+    outputs.push_back(std::move(list.value()));
+    if (status committed = commit_outputs(outputs); !committed)
+        return committed.error();
     return total;
 }
 
@@ -53,25 +63,28 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: winter input-label output-label\n");
         return 1;
     }
+    start_program();
     const std::string input_label = argv[1];
     const std::string output_label = argv[2];
 
-    unsigned char **new_seeds = cmatrix(1, field_side, 1, field_side);
+    owned_cmatrix new_seeds(1, field_side, 1, field_side);
 
     std::printf("\nClearing out Matrix ....\n");
-    clear_grid(new_seeds);
+    clear_grid(new_seeds.get());
     std::printf("Done.\n\n");
 
-    distribute_cohorts(new_seeds, input_label, output_label);
+    std::vector<output_file> outputs;
+    if (status distributed = distribute_cohorts(new_seeds.get(), input_label, output_label, outputs); !distributed)
+        return report_failure(distributed.error());
 
     // The list is never empty: a year without germination gets one seedling.
-    if (grid_total(new_seeds) == 0)
+    if (grid_total(new_seeds.get()) == 0)
         new_seeds[100][100] = 1;
 
-    const long long total = write_year(new_seeds, seedling_list_name(output_label));
+    const outcome<long long> total = write_year(new_seeds.get(), seedling_list_name(output_label), outputs);
+    if (!total)
+        return report_failure(total.error());
     std::printf("Done.\n\n");
-    std::printf("\nThe total number of new seeds: %lld\n", total);
-
-    free_cmatrix(new_seeds, 1, field_side, 1, field_side);
+    std::printf("\nThe total number of new seeds: %lld\n", total.value());
     return 0;
 }

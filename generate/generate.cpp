@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "program_edge.h"
 #include "seedling_generator.h"
 
 using namespace seedbank::generate;
@@ -13,6 +14,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: generate density\n");
         return 1;
     }
-    generate_seedlings(argv[1], (int64_t)std::time(nullptr));
+    seedbank::start_program();
+    if (seedbank::status written = generate_seedlings(argv[1], static_cast<int64_t>(std::time(nullptr))); !written)
+        return seedbank::report_failure(written.error());
     return 0;
 }

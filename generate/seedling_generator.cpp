@@ -45,26 +45,26 @@ long long seedling_count(float density)
     return (long long)std::floor((double)density) + 1;
 }
 
-void generate_seedlings(const char *argument, int64_t clock_seconds)
+status generate_seedlings(const char *argument, int64_t clock_seconds)
 {
     std::string data_file = std::string("den_") + argument + ".dat";
     int32_t idum = seed_word_from_clock(clock_seconds);
     float density = (float)std::atof(argument);
-    if (!density_has_an_end(density)) {
-        std::fprintf(stderr, "generate: density %s is too large: it must be below 2147483647\n", argument);
-        std::exit(1);
-    }
+    if (!density_has_an_end(density))
+        return failure{failure::kind::argument, "",
+                       std::string("density ") + argument + " is too large: it must be below 2147483647"};
 
-    output_file list = open_seedling_list(data_file);
+    outcome<output_file> list = open_seedling_list(data_file);
+    if (!list)
+        return list.error();
     std::printf("Density is: %f\nDatafile is: %s\n", (double)density, data_file.c_str());
     long long count = seedling_count(density);
     for (long long i = 0; i < count; ++i) {
         int pos_x = coordinate_from(ran1(&idum));
         int pos_y = coordinate_from(ran1(&idum));
-        write_seedling(list.stream, pos_x, pos_y);
+        write_seedling(list.value().stream(), pos_x, pos_y);
     }
-    close_output(list);
-    commit_outputs();
+    return commit_output(list.value());
 }
 
 }  // namespace seedbank::generate

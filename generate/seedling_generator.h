@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "outcome.h"
+
 namespace seedbank::generate {
 
 // How many seedlings a density asks for: every i = 0, 1, 2, ... with
@@ -14,8 +16,8 @@ long long seedling_count(float density);
 
 // Runs the whole generator with the random stream seeded from
 // `clock_seconds` (the program passes the current calendar time).  Prints
-// the banner on standard output; ends the run with exit status 1 when the
-// density is too large or the list cannot be written.
-void generate_seedlings(const char *argument, int64_t clock_seconds);
+// the banner on standard output; fails when the density is too large or the
+// list cannot be written.
+status generate_seedlings(const char *argument, int64_t clock_seconds);
 
 }  // namespace seedbank::generate

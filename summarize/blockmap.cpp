@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "block_summary.h"
+#include "program_edge.h"
 #include "summary_image.h"
 #include "summary_margins.h"
 
@@ -16,11 +17,15 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: blockmap seed-map\n");
         return 1;
     }
-    run_arrays &arrays = allocate_run_arrays();
-    unsigned char **field = arrays.field;
+    start_program();
+    run_arrays arrays;
+    unsigned char **field = arrays.field.get();
 
-    run_opening_stages(argv[1], field, arrays.rows, arrays.columns, {"Done.\n\n", "Summarizing ...\n\n"});
-    free_totals(arrays);
+    if (status opened = run_opening_stages(argv[1], field, arrays.rows->get(), arrays.columns->get(),
+                                           {"Done.\n\n", "Summarizing ...\n\n"});
+        !opened)
+        return report_failure(opened.error());
+    arrays.free_totals();
 
     std::printf("\tConboobulating...\n");
     int max_sum = block_maximum(field);
@@ -30,9 +35,9 @@ int main(int argc, char **argv)
 
     int step = 1;
     std::printf("Creating Summary Image...\n");
-    make_summary_image("summary.png", field, arrays.pallet, step, colour_ramp::green);
+    if (status written = make_summary_image("summary.png", field, arrays.pallet.get(), step, colour_ramp::green);
+        !written)
+        return report_failure(written.error());
     std::printf("Done.\n\n");
-
-    free_run_arrays();
     return 0;
 }

@@ -3,6 +3,7 @@
 // count, beside bar charts of the row and column totals.
 #include <cstdio>
 
+#include "program_edge.h"
 #include "step_summary.h"
 #include "summary_image.h"
 #include "summary_margins.h"
@@ -16,11 +17,15 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: stepmap seed-map\n");
         return 1;
     }
-    run_arrays &arrays = allocate_run_arrays();
-    unsigned char **field = arrays.field;
+    start_program();
+    run_arrays arrays;
+    unsigned char **field = arrays.field.get();
 
-    run_opening_stages(argv[1], field, arrays.rows, arrays.columns, {"Done Clearing.\n\n", "Summarizing ...\n"});
-    free_totals(arrays);
+    if (status opened = run_opening_stages(argv[1], field, arrays.rows->get(), arrays.columns->get(),
+                                           {"Done Clearing.\n\n", "Summarizing ...\n"});
+        !opened)
+        return report_failure(opened.error());
+    arrays.free_totals();
 
     int largest = largest_cell_value(field);
     std::printf("\tMaximum Seed Value is %d\n", largest);
@@ -29,9 +34,9 @@ int main(int argc, char **argv)
     std::printf("Done.\n\n");
 
     std::printf("Creating Summary Image...\n");
-    make_summary_image("summary.png", field, arrays.pallet, step, colour_ramp::red_blue);
+    if (status written = make_summary_image("summary.png", field, arrays.pallet.get(), step, colour_ramp::red_blue);
+        !written)
+        return report_failure(written.error());
     std::printf("Done.\n\n");
-
-    free_run_arrays();
     return 0;
 }

@@ -18,9 +18,9 @@ namespace {
 // sides of the copy in cache.
 constexpr int tile = 64;
 
-gdImagePtr create_image(int width, int height)
+gd_image create_image(int width, int height)
 {
-    gdImagePtr image = gdImageCreate(width, height);
+    gd_image image(gdImageCreate(width, height));
     if (image == nullptr)
         fatal_error("allocation failure in gdImageCreate()");
     return image;
@@ -59,12 +59,13 @@ void draw_frame(gdImagePtr image, int colour)
 
 // Written beside the destination and moved into place once complete, so a
 // failed write leaves an earlier summary image as it was.
-void write_summary(gdImagePtr image, const char *filename)
+status write_summary(gdImagePtr image, const std::string &filename)
 {
-    output_file file = open_output(filename);
-    gdImagePng(image, file.stream);
-    close_output(file);
-    commit_outputs();
+    outcome<output_file> file = open_output(filename);
+    if (!file)
+        return file.error();
+    gdImagePng(image, file.value().stream());
+    return commit_output(file.value());
 }
 
 }  // namespace
@@ -76,9 +77,12 @@ rgb ramp_colour(colour_ramp ramp, int entry)
     return {entry, 0, 154 - entry};
 }
 
-void read_image(const char *filename, unsigned char **field)
+status read_image(const std::string &filename, unsigned char **field)
 {
-    gdImagePtr map = read_seed_map(filename);
+    outcome<gd_image> read = read_seed_map(filename);
+    if (!read)
+        return read.error();
+    gdImagePtr map = read.value().get();
     // Cells beyond the map's last pixel column or row read as 0.
     const int last_x = std::min(gdImageSX(map) - 1, data_side);
     const int last_y = std::min(gdImageSY(map) - 1, data_side);
@@ -98,7 +102,7 @@ void read_image(const char *filename, unsigned char **field)
             }
         }
     }
-    gdImageDestroy(map);
+    return {};
 }
 
 void allocate_pallet(gdImagePtr image, unsigned char *pallet, colour_ramp ramp)
@@ -149,30 +153,29 @@ void paint_summary_by_pixel(gdImagePtr image, unsigned char **field, const unsig
             gdImageSetPixel(image, x, y, pallet[field[x][y]]);
 }
 
-gdImagePtr shrink_and_frame(gdImagePtr image)
+gd_image shrink_and_frame(gdImagePtr image)
 {
-    gdImagePtr shrunk = create_image(summary_side, summary_side);
-    gdImageCopyResized(shrunk, image, 1, 1, 1, 1, gdImageSX(shrunk), gdImageSY(shrunk), gdImageSX(image),
+    gd_image shrunk = create_image(summary_side, summary_side);
+    gdImageCopyResized(shrunk.get(), image, 1, 1, 1, 1, gdImageSX(shrunk.get()), gdImageSY(shrunk.get()), gdImageSX(image),
                        gdImageSY(image));
     // The copy brings at most the 255 colours of the painted image along,
     // so there is always room for black.
-    draw_frame(shrunk, gdImageColorAllocate(shrunk, 0, 0, 0));
+    draw_frame(shrunk.get(), gdImageColorAllocate(shrunk.get(), 0, 0, 0));
     return shrunk;
 }
 
-void make_summary_image(const char *filename, unsigned char **field, unsigned char *pallet, int step,
-                        colour_ramp ramp)
+status make_summary_image(const std::string &filename, unsigned char **field, unsigned char *pallet, int step,
+                          colour_ramp ramp)
 {
-    gdImagePtr im_in = create_image(field_side, field_side);
+    gd_image im_in = create_image(field_side, field_side);
     std::printf("\n\tCreating Pallet...\n");
-    allocate_pallet(im_in, pallet, ramp);
+    allocate_pallet(im_in.get(), pallet, ramp);
     std::printf("\tFilling Image...\n");
-    paint_summary(im_in, field, pallet, step);
-    gdImagePtr im_out = shrink_and_frame(im_in);
-    gdImageDestroy(im_in);
+    paint_summary(im_in.get(), field, pallet, step);
+    gd_image im_out = shrink_and_frame(im_in.get());
+    im_in.reset();
     std::printf("\tWriting Image...\n\n");
-    write_summary(im_out, filename);
-    gdImageDestroy(im_out);
+    return write_summary(im_out.get(), filename);
 }
 
 }  // namespace seedbank::summarize

@@ -5,7 +5,12 @@
 // 6000 x 6000 palette image, shrunk tenfold (output pixel d shows pixel 10d),
 // framed in black and written as PNG.
 #pragma once
+#include <string>
+
 #include <gd.h>
+
+#include "outcome.h"
+#include "owners.h"
 
 namespace seedbank::summarize {
 
@@ -28,9 +33,9 @@ rgb ramp_colour(colour_ramp ramp, int entry);
 
 // Reads the seed map `filename` into the data area of `field`: cell [x][y],
 // x and y 1..5000, takes the seed count of pixel (x, y), 0 where the map has
-// no such pixel.  Margins and corner are left as they are.  A map that
-// cannot be opened or is no seed map ends the run with exit status 1.
-void read_image(const char *filename, unsigned char **field);
+// no such pixel.  Margins and corner are left as they are.  Fails when the
+// map cannot be opened or is no seed map.
+status read_image(const std::string &filename, unsigned char **field);
 
 // Allocates the colour table in `image`, a fresh palette image: white, the
 // greys for entries 155..254, black, then the ramp for entries 1..153.
@@ -56,12 +61,12 @@ void paint_summary_by_pixel(gdImagePtr image, unsigned char **field, const unsig
 
 // The tenfold shrink of the painted image into a new 600 x 600 image, with
 // the frame (rows and columns 0, 500, 501, 599) drawn in that image's black.
-gdImagePtr shrink_and_frame(gdImagePtr image);
+gd_image shrink_and_frame(gdImagePtr image);
 
 // Fills `pallet`, renders `field` and writes the summary image to
 // `filename`, replacing an earlier file only once the new one is complete.
-// Prints its own progress lines.
-void make_summary_image(const char *filename, unsigned char **field, unsigned char *pallet, int step,
-                        colour_ramp ramp);
+// Prints its own progress lines.  Fails when the picture cannot be written.
+status make_summary_image(const std::string &filename, unsigned char **field, unsigned char *pallet, int step,
+                          colour_ramp ramp);
 
 }  // namespace seedbank::summarize

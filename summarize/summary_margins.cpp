@@ -1,49 +1,12 @@
 #include "summary_margins.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "ranged_arrays.h"
 #include "summary_image.h"
 
 namespace seedbank::summarize {
-
-namespace {
-
-run_arrays arrays_held;
-
-}  // namespace
-
-run_arrays &allocate_run_arrays()
-{
-    std::atexit(free_run_arrays);
-    arrays_held.field = cmatrix(1, field_side, 1, field_side);
-    arrays_held.rows = ivector(1, data_side);
-    arrays_held.columns = ivector(1, data_side);
-    arrays_held.pallet = cvector(0, 255);
-    return arrays_held;
-}
-
-void free_totals(run_arrays &arrays)
-{
-    if (arrays.rows != nullptr)
-        free_ivector(arrays.rows, 1, data_side);
-    if (arrays.columns != nullptr)
-        free_ivector(arrays.columns, 1, data_side);
-    arrays.rows = arrays.columns = nullptr;
-}
-
-void free_run_arrays()
-{
-    free_totals(arrays_held);
-    if (arrays_held.field != nullptr)
-        free_cmatrix(arrays_held.field, 1, field_side, 1, field_side);
-    if (arrays_held.pallet != nullptr)
-        free_cvector(arrays_held.pallet, 0, 255);
-    arrays_held.field = nullptr;
-    arrays_held.pallet = nullptr;
-}
 
 void clear_field(unsigned char **field)
 {
@@ -117,8 +80,8 @@ void draw_column_bars(unsigned char **field, const int *columns, int max_x)
         std::memset(&field[x][data_side + 1], bar_value, bar_length(columns[x], max_x));
 }
 
-void run_opening_stages(const char *map_name, unsigned char **field, int *rows, int *columns,
-                        const opening_messages &messages)
+status run_opening_stages(const std::string &map_name, unsigned char **field, int *rows, int *columns,
+                          const opening_messages &messages)
 {
     std::printf("\nClearing out Matrices and Vectors ....\n");
     clear_field(field);
@@ -126,14 +89,16 @@ void run_opening_stages(const char *map_name, unsigned char **field, int *rows, 
     for (int i = 1; i <= data_side; ++i)
         rows[i] = columns[i] = 0;
     std::printf("%s", messages.after_clearing);
-    std::printf("Reading Input Image %s ...\n", map_name);
-    read_image(map_name, field);
+    std::printf("Reading Input Image %s ...\n", map_name.c_str());
+    if (status read = read_image(map_name, field); !read)
+        return read;
     std::printf("Done.\n\n");
     std::printf("%s", messages.summarizing);
     int max_y = sum_rows(field, rows);
     int max_x = sum_columns(field, columns);
     draw_row_bars(field, rows, max_y);
     draw_column_bars(field, columns, max_x);
+    return {};
 }
 
 }  // namespace seedbank::summarize

@@ -8,6 +8,11 @@
 //   bottom margin  x 1..5000,    y 5001..6000  stripe 153..253, column bars 255
 //   corner         x 5001..6000, y 5001..6000  0
 #pragma once
+#include <optional>
+#include <string>
+
+#include "outcome.h"
+#include "owners.h"
 
 namespace seedbank::summarize {
 
@@ -16,24 +21,23 @@ constexpr int data_side = 5000;
 constexpr int bar_value = 255;
 constexpr int longest_bar = 1000;
 
-// The arrays of one run: the grid `field` (1..6000 both ways), the row and
-// column totals `rows` and `columns` (1..5000) and the colour table `pallet`
-// (0..255).
+// The arrays of one run, allocated in this order: the grid `field`
+// (1..6000 both ways), the row and column totals `rows` and `columns`
+// (1..5000) and the colour table `pallet` (0..255).  Each is released by its
+// owner; the totals as soon as the bars are drawn.
 struct run_arrays {
-    unsigned char **field = nullptr;
-    int *rows = nullptr;
-    int *columns = nullptr;
-    unsigned char *pallet = nullptr;
-};
+    owned_cmatrix field{1, field_side, 1, field_side};
+    std::optional<owned_ivector> rows{std::in_place, 1, data_side};
+    std::optional<owned_ivector> columns{std::in_place, 1, data_side};
+    owned_cvector pallet{0, 255};
 
-// Allocates field, rows, columns and pallet, in that order.  Whatever a run
-// still holds when the process ends early (a map that cannot be read, a
-// summary that cannot be written) is released on the way out.
-run_arrays &allocate_run_arrays();
-// Releases rows and columns, which are done with once the bars are drawn.
-void free_totals(run_arrays &arrays);
-// Releases whatever is still held: field, then pallet.
-void free_run_arrays();
+    // Releases rows and columns, which are done with once the bars are drawn.
+    void free_totals()
+    {
+        rows.reset();
+        columns.reset();
+    }
+};
 
 // The two progress lines in which the programs differ.
 struct opening_messages {
@@ -66,7 +70,9 @@ void draw_column_bars(unsigned char **field, const int *columns, int max_x);
 // clearing, stripes, reading `map_name`, totals and bars.  `rows` and
 // `columns` are the caller's vectors 1..5000; they are filled here and the
 // caller frees them afterwards.
-void run_opening_stages(const char *map_name, unsigned char **field, int *rows, int *columns,
-                        const opening_messages &messages);
+// Fails when the map cannot be read (nothing is printed then beyond the
+// line that names the map).
+status run_opening_stages(const std::string &map_name, unsigned char **field, int *rows, int *columns,
+                          const opening_messages &messages);
 
 }  // namespace seedbank::summarize

@@ -16,6 +16,7 @@
 #include <gd.h>
 
 #include "output_file.h"
+#include "program_edge.h"
 #include "random.h"
 #include "seed_map.h"
 
@@ -118,16 +119,19 @@ int main(int argc, char **argv)
     if (!well_formed)
         usage();
 
-    gdImagePtr map = create_seed_map(width, height);
+    start_program();
+    gd_image map = create_seed_map(width, height);
     if (pattern == "cell") {
-        fill_cells(map, argc, argv);
+        fill_cells(map.get(), argc, argv);
     } else if (pattern == "constant") {
-        fill_constant(map, argv[5]);
+        fill_constant(map.get(), argv[5]);
     } else if (pattern == "random") {
-        fill_random(map, argv + 5);
+        fill_random(map.get(), argv + 5);
     }
-    write_seed_map(map, file);
-    gdImageDestroy(map);
-    commit_outputs();
+    outcome<output_file> written = write_seed_map(map.get(), file);
+    if (!written)
+        return report_failure(written.error());
+    if (status committed = commit_output(written.value()); !committed)
+        return report_failure(committed.error());
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "output_file.h"
+#include "program_edge.h"
 #include "program_run.h"
 
 using namespace seedbank;
@@ -18,11 +19,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The outputs of one test run, pending until committed.
+std::vector<output_file> pending;
+
+// Writes `text` to the output `name` and keeps it pending; a failure ends
+// the (child) process the way a program's main does.
 void write_text(const std::string &name, const std::string &text)
 {
-    output_file file = open_output(name);
-    std::fputs(text.c_str(), file.stream);
-    close_output(file);
+    outcome<output_file> file = open_output(name);
+    if (!file)
+        std::exit(report_failure(file.error()));
+    std::fputs(text.c_str(), file.value().stream());
+    if (status closed = close_output(file.value()); !closed)
+        std::exit(report_failure(closed.error()));
+    pending.push_back(std::move(file.value()));
+}
+
+void commit_outputs()
+{
+    if (status committed = commit_outputs(pending); !committed)
+        std::exit(report_failure(committed.error()));
+    pending.clear();
 }
 
 TEST(OutputFile, NothingMovesBeforeTheCommit)
@@ -48,6 +65,7 @@ TEST(OutputFile, EndingBeforeTheCommitLeavesEverythingAsItWas)
     auto before = snapshot(dir.path());
     EXPECT_EXIT(
         {
+            remove_outputs_on_interrupt();
             write_text(dir / "a.txt", "new a\n");
             write_text(dir / "b.txt", "new b\n");
             std::exit(3);
@@ -124,6 +142,7 @@ template <typename Body> child_result run_in_child(const scratch_directory &dir,
     if (child == 0) {
         if (chdir(dir.path().c_str()) != 0)
             _exit(99);
+        remove_outputs_on_interrupt();  // as every program's main does
         body();
         std::exit(0);
     }

@@ -302,7 +302,7 @@ TEST(SeedMapRefusal, AValidMapDecodesAfterARefusal)
 
 TEST(SeedMapCount, CellsOutsideTheImageReadZero)
 {
-    image_handle map(create_seed_map(3, 2));
+    gd_image map = create_seed_map(3, 2);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
             gdImageSetPixel(map.get(), x, y, 200);
@@ -427,72 +427,80 @@ TEST(SeedMapPngSuite, InterlacedFilesReadLikeTheirPlainTwins)
 }
 
 // ---------------------------------------------------------------------------
-// read_seed_map: a file that is no seed map ends the run with exit status 1
-// and a message naming the file.
+// read_seed_map: a file that is no seed map is refused with a reason that
+// names what is wrong; the caller decides what to do with it.
 
 TEST(SeedMapRead, ReadsTheCountsOfAMapFile)
 {
     scratch_directory scratch;
     const std::string path = scratch / "map.png";
     write_seed_map_file(path, 20, 10, [](int x, int y) { return (x * 11 + y) % 256; });
-    image_handle map(read_seed_map(path.c_str()));
-    ASSERT_NE(map, nullptr);
+    outcome<gd_image> map = read_seed_map(path);
+    ASSERT_TRUE(map.ok()) << map.error().reason;
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x)
-            ASSERT_EQ(seed_count(map.get(), x, y), (x * 11 + y) % 256);
+            ASSERT_EQ(seed_count(map.value().get(), x, y), (x * 11 + y) % 256);
 }
 
-std::string escaped(const std::string &text)
+struct refused_read {
+    const char *name;
+    void (*make)(const std::string &path);  // makes the file at `path`
+    failure::kind kind;
+    const char *reason_pattern;
+};
+
+void PrintTo(const refused_read &c, std::ostream *out)
 {
-    return std::regex_replace(text, std::regex("[.^$|()\\[\\]{}*+?\\\\]"), "\\$&");
+    *out << c.name;
 }
 
-TEST(SeedMapReadDeathTest, AFileThatIsNoSeedMapEndsTheRunNamingIt)
+void make_nothing(const std::string &) {}
+void make_directory(const std::string &path) { fs::create_directory(path); }
+void make_text(const std::string &path) { write_file(path, "not an image\n"); }
+void make_huge(const std::string &path) { write_file(path, png_signature + image_header(100000, 100000, 8, 3)); }
+void make_truncated(const std::string &path)
 {
-    scratch_directory scratch;
-    const std::string missing = scratch / "missing.png";
-    const std::string directory = scratch / "directory.png";
-    fs::create_directory(directory);
-    const std::string text = scratch / "text.png";
-    write_file(text, "not an image\n");
-    const std::string huge = scratch / "huge.png";
-    write_file(huge, png_signature + image_header(100000, 100000, 8, 3));
-    const std::string truncated = scratch / "truncated.png";
-    write_file(truncated, png_signature + image_header(16384, 16384, 8, 3) + grey_palette(256));
-    const std::string rgb = scratch / "rgb.png";
-    write_file(rgb, grey_png(8, 2));
-    const std::string pipe = scratch / "pipe.png";  // nobody ever writes to it
-    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-
-    struct read_case {
-        std::string path;
-        std::string reason_pattern;
-    };
-    const read_case cases[] = {
-        {missing, "No such file or directory"},
-        {directory, "cannot read: Is a directory"},
-        {text, "is not a PNG image"},
-        {huge, "declares an image of 100000 x 100000 pixels.*"},
-        {truncated, "is not a PNG image that can be decoded \\(.+\\)"},
-        {rgb, "is a true-colour image.*"},
-        {pipe, "is not a PNG image"},
-    };
-    // A read that hangs is ended by the alarm, which fails the case.
-    for (const read_case &c : cases)
-        EXPECT_EXIT((alarm(20), read_seed_map(c.path.c_str())), testing::ExitedWithCode(1),
-                    ": " + escaped(c.path) + ": " + c.reason_pattern)
-            << c.path;
+    write_file(path, png_signature + image_header(16384, 16384, 8, 3) + grey_palette(256));
 }
-
-// A file larger than any seed map can be is refused by its size.
-TEST(SeedMapReadDeathTest, AFileLargerThanAnySeedMapIsRefused)
+void make_rgb(const std::string &path) { write_file(path, grey_png(8, 2)); }
+void make_silent_pipe(const std::string &path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }
+// Sparse: costs no disk.
+void make_oversized(const std::string &path)
 {
-    scratch_directory scratch;
-    const std::string path = scratch / "oversized.png";
     write_file(path, valid_map());
-    fs::resize_file(path, (std::uintmax_t(512) << 20) + 1);  // sparse: costs no disk
-    EXPECT_EXIT(read_seed_map(path.c_str()), testing::ExitedWithCode(1),
-                ": " + escaped(path) + ": is larger than any seed map accepted \\(512 MiB\\)");
+    fs::resize_file(path, (std::uintmax_t(512) << 20) + 1);
 }
+
+class SeedMapRefused : public ::testing::TestWithParam<refused_read> {};
+
+TEST_P(SeedMapRefused, NamesTheFileAndTheReason)
+{
+    const refused_read &c = GetParam();
+    scratch_directory scratch;
+    const std::string path = scratch / "map.png";
+    c.make(path);
+    alarm(20);  // a read that hangs is ended by the alarm, which fails the case
+    outcome<gd_image> map = read_seed_map(path);
+    alarm(0);
+    ASSERT_FALSE(map.ok());
+    EXPECT_EQ(map.error().file, path);
+    EXPECT_EQ(map.error().what, c.kind);
+    EXPECT_TRUE(std::regex_match(map.error().reason, std::regex(c.reason_pattern))) << map.error().reason;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SeedMapRefused,
+    ::testing::Values(
+        refused_read{"missing", make_nothing, failure::kind::cannot_open, "No such file or directory"},
+        refused_read{"directory", make_directory, failure::kind::other, "cannot read: Is a directory"},
+        refused_read{"text", make_text, failure::kind::other, "is not a PNG image"},
+        refused_read{"huge", make_huge, failure::kind::other, "declares an image of 100000 x 100000 pixels.*"},
+        refused_read{"truncated", make_truncated, failure::kind::other,
+                     "is not a PNG image that can be decoded \\(.+\\)"},
+        refused_read{"rgb", make_rgb, failure::kind::other, "is a true-colour image.*"},
+        refused_read{"pipe_without_writer", make_silent_pipe, failure::kind::other, "is not a PNG image"},
+        refused_read{"oversized", make_oversized, failure::kind::other,
+                     "is larger than any seed map accepted \\(512 MiB\\)"}),
+    [](const ::testing::TestParamInfo<refused_read> &info) { return std::string(info.param.name); });
 
 }  // namespace

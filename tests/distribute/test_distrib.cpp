@@ -14,6 +14,7 @@
 #include "cohort_schedule.h"
 #include "expected_schedule.h"
 #include "distrib.h"
+#include "owners.h"
 #include "expected_schedule.h"
 #include "fixture_maps.h"
 #include "output_file.h"
@@ -94,11 +95,9 @@ TEST(DistribSchedule, RunsTheCohortsOldestFirstWithTheirSinglePrecisionConstants
 
 // The field grid, cleared, released at the end of the test.
 struct field_grid {
-    unsigned char **cells = cmatrix(1, field_side, 1, field_side);
+    owned_cmatrix owner{1, field_side, 1, field_side};
+    unsigned char **cells = owner.get();
     field_grid() { clear_grid(cells); }
-    ~field_grid() { free_cmatrix(cells, 1, field_side, 1, field_side); }
-    field_grid(const field_grid &) = delete;
-    field_grid &operator=(const field_grid &) = delete;
 };
 
 // The first n deviates of a fresh process, leaving the stream fresh again.
@@ -120,10 +119,12 @@ std::string run_distrib(unsigned char **grid, const std::string &in, const std::
                         float pred)
 {
     testing::internal::CaptureStdout();
-    distrib(grid, in, out, d_prob, pred);
+    std::vector<output_file> outputs;
+    const status ran = distrib(grid, in, out, d_prob, pred, outputs);
     std::fflush(stdout);
     std::string printed = testing::internal::GetCapturedStdout();
-    commit_outputs();
+    EXPECT_TRUE(ran.ok()) << ran.error().file << ": " << ran.error().reason;
+    EXPECT_TRUE(commit_outputs(outputs).ok());
     return printed;
 }
 

@@ -38,19 +38,13 @@ namespace {
 constexpr rgb white{255, 255, 255};
 constexpr rgb black{0, 0, 0};
 
-struct image_deleter {
-    void operator()(gdImagePtr image) const { gdImageDestroy(image); }
-};
-using image_ptr = std::unique_ptr<gdImage, image_deleter>;
+using image_ptr = gd_image;
 
 struct field_grid {
-    unsigned char **field = cmatrix(1, field_side, 1, field_side);
-    unsigned char *pallet = cvector(0, 255);
-    ~field_grid()
-    {
-        free_cvector(pallet, 0, 255);
-        free_cmatrix(field, 1, field_side, 1, field_side);
-    }
+    owned_cmatrix field_owner{1, field_side, 1, field_side};
+    owned_cvector pallet_owner{0, 255};
+    unsigned char **field = field_owner.get();
+    unsigned char *pallet = pallet_owner.get();
 };
 
 // A grid like the programs hand over: stripes, data values up to
@@ -218,7 +212,7 @@ TEST(SummaryImage, WrittenImageShowsEveryTenthCellFramed)
         scratch_directory dir;
         std::string name = dir / "summary.png";
 
-        make_summary_image(name.c_str(), g.field, g.pallet, c.step, c.ramp);
+        ASSERT_TRUE(make_summary_image(name, g.field, g.pallet, c.step, c.ramp).ok());
 
         decoded_image out = decode_png_file(name);
         ASSERT_FALSE(out.true_colour);

@@ -20,9 +20,12 @@ namespace {
 // The grid as the programs hold it after clearing, laying the stripes and
 // reading a map without seeds (which also clears index 5000 of the stripes).
 struct grid {
-    unsigned char **field = cmatrix(1, field_side, 1, field_side);
-    int *rows = ivector(1, data_side);
-    int *columns = ivector(1, data_side);
+    owned_cmatrix field_owner{1, field_side, 1, field_side};
+    owned_ivector rows_owner{1, data_side};
+    owned_ivector columns_owner{1, data_side};
+    unsigned char **field = field_owner.get();
+    int *rows = rows_owner.get();
+    int *columns = columns_owner.get();
 
     grid()
     {
@@ -32,14 +35,6 @@ struct grid {
             for (int y = 1; y <= data_side; ++y)
                 field[x][y] = 0;
     }
-    ~grid()
-    {
-        free_ivector(columns, 1, data_side);
-        free_ivector(rows, 1, data_side);
-        free_cmatrix(field, 1, field_side, 1, field_side);
-    }
-    grid(const grid &) = delete;
-    grid &operator=(const grid &) = delete;
 
     void draw_bars()
     {
@@ -176,7 +171,7 @@ TEST(SummaryMargins, ReadImageFillsDataAreaOnly)
             for (int y = 1; y <= data_side; ++y)
                 g.field[x][y] = 77;
 
-        read_image((dir / "map.png").c_str(), g.field);
+        ASSERT_TRUE(read_image(dir / "map.png", g.field).ok());
 
         EXPECT_EQ(data_mismatches(g.field,
                                   [&](int x, int y) { return x < c.width && y < c.height ? pattern(x, y) : 0; }),
@@ -194,7 +189,7 @@ TEST(BlockmapStages, SingleSeedMap)
     scratch_directory dir;
     write_sparse_seed_map_file(dir / "map.png", {{23, 47, 1}});
     grid g;
-    run_opening_stages((dir / "map.png").c_str(), g.field, g.rows, g.columns, {"Done.\n\n", "Summarizing ...\n\n"});
+    ASSERT_TRUE(run_opening_stages(dir / "map.png", g.field, g.rows, g.columns, {"Done.\n\n", "Summarizing ...\n\n"}).ok());
 
     // Full bars for row 47 and column 23, none elsewhere.
     for (int i = 1; i <= data_side; ++i) {

@@ -25,12 +25,11 @@ void save_png(gdImagePtr image, const std::string &path)
 void write_seed_map_file(const std::string &path, int width, int height,
                          const std::function<int(int, int)> &count)
 {
-    gdImagePtr map = create_seed_map(width, height);
+    gd_image map = create_seed_map(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            map->pixels[y][x] = (unsigned char)count(x, y);
-    save_png(map, path);
-    gdImageDestroy(map);
+            map->pixels[y][x] = static_cast<unsigned char>(count(x, y));
+    save_png(map.get(), path);
 }
 
 void write_empty_seed_map_file(const std::string &path)
@@ -41,18 +40,16 @@ void write_empty_seed_map_file(const std::string &path)
 void write_sparse_seed_map_file(const std::string &path, const std::vector<seeded_cell> &cells, int width,
                                 int height)
 {
-    gdImagePtr map = create_seed_map(width, height);
+    gd_image map = create_seed_map(width, height);
     for (const seeded_cell &cell : cells)
-        gdImageSetPixel(map, cell.x, cell.y, cell.count);
-    save_png(map, path);
-    gdImageDestroy(map);
+        gdImageSetPixel(map.get(), cell.x, cell.y, cell.count);
+    save_png(map.get(), path);
 }
 
 void write_true_colour_png_file(const std::string &path)
 {
-    gdImagePtr image = gdImageCreateTrueColor(8, 8);
-    save_png(image, path);
-    gdImageDestroy(image);
+    gd_image image(gdImageCreateTrueColor(8, 8));
+    save_png(image.get(), path);
 }
 
 decoded_image decode_png_file(const std::string &path)
