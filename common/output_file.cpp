@@ -721,6 +721,14 @@ status commit_output(output_file &output)
     return commit_outputs(outputs);
 }
 
+void recover_output_directory(const std::string &name)
+{
+    const std::string directory = directory_of(resolved_target(name));
+    directory_lock lock(directory);
+    if (lock.error() == 0)
+        recover_directory(directory, lock);
+}
+
 void remove_outputs_on_interrupt()
 {
     static bool installed = false;

@@ -81,6 +81,12 @@ status commit_outputs(std::vector<output_file> &outputs);
 // Convenience for a single output.
 status commit_output(output_file &output);
 
+// For a program's main, before it reads anything: rolls back a commit that
+// a killed run left half done in the directory where `name` will be written,
+// and removes what killed runs left there, so that the program reads every
+// file as it was before that run.  (Opening an output does the same.)
+void recover_output_directory(const std::string &name);
+
 // For a program's main: on SIGINT, SIGTERM and SIGHUP, and on an exit that
 // skips the owners' destructors (the fatal error exit), remove the
 // temporary files of the outputs not yet committed.  Commits block those

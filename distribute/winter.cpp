@@ -67,6 +67,12 @@ int main(int argc, char **argv)
     const std::string input_label = argv[1];
     const std::string output_label = argv[2];
 
+    // A year killed half committed is rolled back before anything is read.
+    recover_output_directory(seedling_list_name(output_label));
+    for (const cohort_step &step : cohort_schedule)
+        if (step.output_prefix != nullptr)
+            recover_output_directory(seed_map_name(step.output_prefix, output_label));
+
     owned_cmatrix new_seeds(1, field_side, 1, field_side);
 
     std::printf("\nClearing out Matrix ....\n");

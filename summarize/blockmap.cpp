@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "block_summary.h"
+#include "output_file.h"
 #include "program_edge.h"
 #include "summary_image.h"
 #include "summary_margins.h"
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
         return 1;
     }
     start_program();
+    recover_output_directory("summary.png");
     run_arrays arrays;
     unsigned char **field = arrays.field.get();
 

@@ -3,6 +3,7 @@
 // count, beside bar charts of the row and column totals.
 #include <cstdio>
 
+#include "output_file.h"
 #include "program_edge.h"
 #include "step_summary.h"
 #include "summary_image.h"
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
         return 1;
     }
     start_program();
+    recover_output_directory("summary.png");
     run_arrays arrays;
     unsigned char **field = arrays.field.get();
 

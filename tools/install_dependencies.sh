@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need, when
 # any of them is missing.  Pass extra package names to require more.
 set -euo pipefail
-packages=(cmake make g++ pkg-config libgd-dev libpng-dev libgtest-dev libbenchmark-dev "$@")
+packages=(cmake make g++ pkg-config libgd-dev libpng-dev libgtest-dev libbenchmark-dev strace "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
