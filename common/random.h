@@ -22,7 +22,7 @@ int rrandom(int imax);
 
 // Permutes array[0..idim-1] in place; draws idim times through rrandom.
 // Each partner is drawn from the whole range 0..idim-1 (not a uniform
-// shuffle, as specified).  idim <= 0 does nothing and draws nothing.
+// shuffle, on purpose).  idim <= 0 does nothing and draws nothing.
 void shuffle(int **array, int idim);
 
 // Puts the module back in the state of a freshly started process: shuffle

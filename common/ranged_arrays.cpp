@@ -5,7 +5,7 @@
 // allocation's second element. A matrix is one row-pointer table plus one
 // element block; f3tensor adds a pointer plane between the two.
 //
-// Beyond the Part: a range with high < low, or an element count whose size in
+// Bounds no caller passes: a range with high < low, or an element count whose size in
 // bytes cannot be computed or exceeds PTRDIFF_MAX (the largest object the
 // platform can index), is treated exactly like the system allocator yielding
 // nothing for that step, so an absurd count never wraps to a small allocation.

@@ -119,7 +119,7 @@ TEST(OutputFile, ALinkToAFileNotYetThereCreatesIt)
 struct failure_case {
     const char *name;
     void (*set_up)(const scratch_directory &);
-    bool open_fails;  // then the designed message is on standard output
+    bool open_fails;  // then "Can't open output file" is on standard output
     const char *reason;
 };
 

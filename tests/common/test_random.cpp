@@ -61,7 +61,7 @@ void expect_sequence(int32_t &seed, const std::vector<Draw> &expected)
 
 }  // namespace
 
-// The nine-digit decimals of the Part and the bit patterns name the same floats.
+// The published nine-digit decimals and the bit patterns name the same floats.
 TEST(RandomReference, DecimalsAndBitPatternsAgree)
 {
     for (const auto *table : {&seed_minus_1, &seed_minus_911})

@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RangedArraysVector,
                                     range_name(std::get<1>(info.param));
                          });
 
-// The element counts the Part names, spelled out.
+// The element counts of each layout, spelled out.
 TEST(RangedArraysVectorSizes, NamedEdgeCases)
 {
     unsigned char *pallet = cvector(0, 255);
