@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -92,21 +93,29 @@ std::vector<argument_case> argument_cases()
     return cases;
 }
 
-TEST(HostileArguments, EveryRunCompletesOrFailsNamingTheFile)
+void PrintTo(const argument_case &c, std::ostream *out)
 {
-    for (const argument_case &c : argument_cases()) {
-        SCOPED_TRACE(c.name);
-        scratch_directory scratch;
-        c.setup(scratch.path());
-        const auto before = snapshot(scratch.path());
-        const program_result result = run_program(c.executable, c.arguments, scratch.path());
-        if (!c.outputs.empty()) {
-            expect_completed(result, c.outputs, before, scratch.path());
-            continue;
-        }
-        expect_clean_failure(result, c.named, before, scratch.path());
-        EXPECT_FALSE(result.err.empty()) << "no message on standard error";
-    }
+    *out << c.name;
 }
+
+class HostileArguments : public ::testing::TestWithParam<argument_case> {};
+
+TEST_P(HostileArguments, RunCompletesOrFailsNamingTheFile)
+{
+    const argument_case &c = GetParam();
+    scratch_directory scratch;
+    c.setup(scratch.path());
+    const auto before = snapshot(scratch.path());
+    const program_result result = run_program(c.executable, c.arguments, scratch.path());
+    if (!c.outputs.empty()) {
+        expect_completed(result, c.outputs, before, scratch.path());
+        return;
+    }
+    expect_clean_failure(result, c.named, before, scratch.path());
+    EXPECT_FALSE(result.err.empty()) << "no message on standard error";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileArguments, ::testing::ValuesIn(argument_cases()),
+                         [](const ::testing::TestParamInfo<argument_case> &info) { return info.param.name; });
 
 }  // namespace

@@ -7,6 +7,9 @@
 // file is left behind.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -173,17 +176,33 @@ std::vector<output_case> output_cases()
     return cases;
 }
 
-TEST(HostileOutputs, EveryUnwritableOutputFailsTheRunAndChangesNothing)
+void PrintTo(const output_case &c, std::ostream *out)
 {
-    for (const output_case &c : output_cases()) {
-        SCOPED_TRACE(c.name);
-        scratch_directory scratch;
-        c.setup(scratch.path());
-        const auto before = snapshot(scratch.path());
-        const program_result result =
-            run_program(c.executable, c.arguments(scratch.path()), scratch.path(), c.options);
-        expect_clean_failure(result, c.named, before, scratch.path());
-    }
+    *out << c.name;
 }
+
+class HostileOutputs : public ::testing::TestWithParam<output_case> {};
+
+TEST_P(HostileOutputs, UnwritableOutputFailsTheRunAndChangesNothing)
+{
+    const output_case &c = GetParam();
+    scratch_directory scratch;
+    c.setup(scratch.path());
+    const auto before = snapshot(scratch.path());
+    const program_result result = run_program(c.executable, c.arguments(scratch.path()), scratch.path(), c.options);
+    expect_clean_failure(result, c.named, before, scratch.path());
+}
+
+// Test names hold letters, digits and underscores only.
+std::string test_name(const std::string &name)
+{
+    std::string cleaned;
+    for (char c : name)
+        cleaned += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return cleaned;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileOutputs, ::testing::ValuesIn(output_cases()),
+                         [](const ::testing::TestParamInfo<output_case> &info) { return test_name(info.param.name); });
 
 }  // namespace

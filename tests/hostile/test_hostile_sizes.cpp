@@ -4,6 +4,8 @@
 // and the run creates and changes nothing.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -62,35 +64,58 @@ struct program_case {
 
 const program_case programs[] = {{"winter", WINTER_EXE}, {"blockmap", BLOCKMAP_EXE}, {"stepmap", STEPMAP_EXE}};
 
+struct size_run {
+    size_case map;
+    program_case program;
+};
+
+void PrintTo(const size_run &c, std::ostream *out)
+{
+    *out << c.program.name << " on " << c.map.name;
+}
+
+std::vector<size_run> size_runs()
+{
+    std::vector<size_run> runs;
+    for (const size_case &map : size_cases())
+        for (const program_case &program : programs)
+            runs.push_back({map, program});
+    return runs;
+}
+
+class HostileSizes : public ::testing::TestWithParam<size_run> {};
+
 // The map lives outside the run's directory (the oversized one must not be
 // read by the snapshot); winter reaches it through a symbolic link named
 // as its fresh-seed map, the summarisers by its path.
-TEST(HostileSizes, OversizedMapsAreRefusedNamingTheFile)
+TEST_P(HostileSizes, OversizedMapIsRefusedNamingTheFile)
 {
+    const size_case &c = GetParam().map;
+    const program_case &program = GetParam().program;
     scratch_directory maps;
-    for (const size_case &c : size_cases()) {
-        const std::string map = maps / (std::string(c.name) + ".png");
-        write_file(map, c.bytes);
-        if (c.file_size != 0)
-            fs::resize_file(map, c.file_size);
-        for (const program_case &program : programs) {
-            SCOPED_TRACE(std::string(program.name) + " on " + c.name);
-            scratch_directory run;
-            std::vector<std::string> arguments{map};
-            std::string named = map;
-            if (std::string(program.name) == "winter") {
-                write_small_winter_inputs(run.path(), "1");
-                fs::remove(run / "Seeds_Yr1.png");
-                fs::create_symlink(map, run / "Seeds_Yr1.png");
-                arguments = {"1", "2"};
-                named = "Seeds_Yr1.png";
-            }
-            const auto before = snapshot(run.path());
-            const program_result result = run_program(program.executable, arguments, run.path());
-            expect_clean_failure(result, named, before, run.path());
-            EXPECT_NE(result.err.find(named + ": " + c.reason), std::string::npos) << describe(result);
-        }
+    const std::string map = maps / (std::string(c.name) + ".png");
+    write_file(map, c.bytes);
+    if (c.file_size != 0)
+        fs::resize_file(map, c.file_size);
+    scratch_directory run;
+    std::vector<std::string> arguments{map};
+    std::string named = map;
+    if (std::string(program.name) == "winter") {
+        write_small_winter_inputs(run.path(), "1");
+        fs::remove(run / "Seeds_Yr1.png");
+        fs::create_symlink(map, run / "Seeds_Yr1.png");
+        arguments = {"1", "2"};
+        named = "Seeds_Yr1.png";
     }
+    const auto before = snapshot(run.path());
+    const program_result result = run_program(program.executable, arguments, run.path());
+    expect_clean_failure(result, named, before, run.path());
+    EXPECT_NE(result.err.find(named + ": " + c.reason), std::string::npos) << describe(result);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileSizes, ::testing::ValuesIn(size_runs()),
+                         [](const ::testing::TestParamInfo<size_run> &info) {
+                             return std::string(info.param.program.name) + "_" + info.param.map.name;
+                         });
 
 }  // namespace
