@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The outputs of one test run, pending until committed.
-std::vector<output_file> pending;
+std::vector<output_file> pending_outputs;
 
 // Writes `text` to the output `name` and keeps it pending; a failure ends
 // the (child) process the way a program's main does.
@@ -32,14 +32,14 @@ void write_text(const std::string &name, const std::string &text)
     std::fputs(text.c_str(), file.value().stream());
     if (status closed = close_output(file.value()); !closed)
         std::exit(report_failure(closed.error()));
-    pending.push_back(std::move(file.value()));
+    pending_outputs.push_back(std::move(file.value()));
 }
 
 void commit_outputs()
 {
-    if (status committed = commit_outputs(pending); !committed)
+    if (status committed = commit_outputs(pending_outputs); !committed)
         std::exit(report_failure(committed.error()));
-    pending.clear();
+    pending_outputs.clear();
 }
 
 TEST(OutputFile, NothingMovesBeforeTheCommit)

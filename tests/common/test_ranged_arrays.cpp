@@ -144,9 +144,9 @@ TEST_P(RangedArraysVector, SpareElementFirstAndEntriesContiguous)
 
 INSTANTIATE_TEST_SUITE_P(Cases, RangedArraysVector,
                          testing::Combine(testing::ValuesIn(vector_kinds), testing::ValuesIn(vector_ranges)),
-                         [](const auto &info) {
-                             return std::string(std::get<0>(info.param).name) + "_" +
-                                    range_name(std::get<1>(info.param));
+                         [](const auto &case_info) {
+                             return std::string(std::get<0>(case_info.param).name) + "_" +
+                                    range_name(std::get<1>(case_info.param));
                          });
 
 // The element counts of each layout, spelled out.
@@ -247,9 +247,9 @@ TEST_P(RangedArraysMatrix, OneTableOneBlockRowsInOrder)
 
 INSTANTIATE_TEST_SUITE_P(Cases, RangedArraysMatrix,
                          testing::Combine(testing::ValuesIn(matrix_kinds), testing::ValuesIn(matrix_bounds)),
-                         [](const auto &info) {
-                             return std::string(std::get<0>(info.param).name) + "_" +
-                                    bounds2_name(std::get<1>(info.param));
+                         [](const auto &case_info) {
+                             return std::string(std::get<0>(case_info.param).name) + "_" +
+                                    bounds2_name(std::get<1>(case_info.param));
                          });
 
 // The seed grids in use: winter's 5000 × 5000 and the summarisers' 6000 × 6000.
@@ -331,7 +331,7 @@ TEST_P(RangedArraysSubmatrix, ViewMapsOntoSourceAndOwnsOnlyItsTable)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RangedArraysSubmatrix, testing::ValuesIn(submatrix_cases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &case_info) { return std::string(case_info.param.name); });
 
 TEST(RangedArraysSubmatrixExamples, NamedEdgeCase)
 {
@@ -374,7 +374,7 @@ TEST_P(RangedArraysConvertMatrix, RowsFollowThePlainArray)
 INSTANTIATE_TEST_SUITE_P(Cases, RangedArraysConvertMatrix,
                          testing::Values(Bounds2{1, 2, 1, 3}, Bounds2{0, 3, 0, 1}, Bounds2{-2, 0, 5, 8},
                                          Bounds2{1, 1, 1, 1}),
-                         [](const auto &info) { return bounds2_name(info.param); });
+                         [](const auto &case_info) { return bounds2_name(case_info.param); });
 
 TEST(RangedArraysConvertMatrixExamples, NamedEdgeCase)
 {
@@ -446,7 +446,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RangedArraysF3tensor,
                          testing::Values(Bounds3{1, 2, 1, 2, 1, 2}, Bounds3{1, 1, 1, 1, 1, 1},
                                          Bounds3{0, 0, 0, 0, 0, 0}, Bounds3{-1, 1, 0, 2, -3, 0},
                                          Bounds3{0, 3, 5, 6, 1, 4}, Bounds3{2, 5, -1, -1, 7, 9}),
-                         [](const auto &info) { return bounds3_name(info.param); });
+                         [](const auto &case_info) { return bounds3_name(case_info.param); });
 
 TEST(RangedArraysF3tensorExamples, NamedEdgeCase)
 {
@@ -491,7 +491,7 @@ TEST_P(RangedArraysRelease, UpperBoundsHaveNoEffect)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RangedArraysRelease, testing::ValuesIn(odd_upper_bounds),
-                         [](const auto &info) { return range_name({0, info.param}).substr(2); });
+                         [](const auto &case_info) { return range_name({0, case_info.param}).substr(2); });
 
 // ---------------------------------------------------------------- failures
 
@@ -578,6 +578,6 @@ TEST_P(RangedArraysAllocationDeathTest, FailedStepEndsThroughFatalError)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RangedArraysAllocationDeathTest, testing::ValuesIn(failure_cases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &case_info) { return std::string(case_info.param.name); });
 
 } // namespace

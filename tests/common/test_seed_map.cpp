@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, SeedMapCounts,
                                          format_case{"palette4", 3, 4}, format_case{"palette8", 3, 8},
                                          format_case{"grey1", 0, 1}, format_case{"grey2", 0, 2},
                                          format_case{"grey4", 0, 4}, format_case{"grey8", 0, 8}),
-                         [](const testing::TestParamInfo<format_case> &info) { return info.param.name; });
+                         [](const testing::TestParamInfo<format_case> &case_info) { return case_info.param.name; });
 
 // Readers use the index alone, so a palette shorter than the indexes used
 // (or one of any colours) still gives the counts.
@@ -501,6 +501,6 @@ INSTANTIATE_TEST_SUITE_P(
         refused_read{"pipe_without_writer", make_silent_pipe, failure::kind::other, "is not a PNG image"},
         refused_read{"oversized", make_oversized, failure::kind::other,
                      "is larger than any seed map accepted \\(512 MiB\\)"}),
-    [](const ::testing::TestParamInfo<refused_read> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<refused_read> &case_info) { return std::string(case_info.param.name); });
 
 }  // namespace

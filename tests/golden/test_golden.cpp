@@ -115,6 +115,6 @@ TEST_P(Golden, RunGivesTheStoredOutputByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(all_cases()),
-                         [](const ::testing::TestParamInfo<golden_case> &info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<golden_case> &case_info) { return case_info.param.name; });
 
 }  // namespace

@@ -142,8 +142,8 @@ TEST_P(CommitKilled, AtEveryCallTheYearIsUndoneOrWhole)
 INSTANTIATE_TEST_SUITE_P(Steps, CommitKilled,
                          ::testing::Values(injected_syscall{"link"}, injected_syscall{"rename"},
                                            injected_syscall{"unlink"}, injected_syscall{"fsync"}),
-                         [](const ::testing::TestParamInfo<injected_syscall> &info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<injected_syscall> &case_info) {
+                             return std::string(case_info.param.name);
                          });
 
 // Starts winter 7 7 in `dir` and kills it with SIGKILL after `delay`.

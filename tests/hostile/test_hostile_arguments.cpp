@@ -116,6 +116,6 @@ TEST_P(HostileArguments, RunCompletesOrFailsNamingTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileArguments, ::testing::ValuesIn(argument_cases()),
-                         [](const ::testing::TestParamInfo<argument_case> &info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<argument_case> &case_info) { return case_info.param.name; });
 
 }  // namespace

@@ -203,6 +203,6 @@ std::string test_name(const std::string &name)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileOutputs, ::testing::ValuesIn(output_cases()),
-                         [](const ::testing::TestParamInfo<output_case> &info) { return test_name(info.param.name); });
+                         [](const ::testing::TestParamInfo<output_case> &case_info) { return test_name(case_info.param.name); });
 
 }  // namespace

@@ -119,6 +119,6 @@ TEST_P(HostilePngSuite, EveryFileCompletesOrFailsCleanly)
 INSTANTIATE_TEST_SUITE_P(Programs, HostilePngSuite,
                          testing::Values(program_case{"winter", WINTER_EXE}, program_case{"blockmap", BLOCKMAP_EXE},
                                          program_case{"stepmap", STEPMAP_EXE}),
-                         [](const testing::TestParamInfo<program_case> &info) { return info.param.name; });
+                         [](const testing::TestParamInfo<program_case> &case_info) { return case_info.param.name; });
 
 }  // namespace

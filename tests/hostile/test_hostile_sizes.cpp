@@ -114,8 +114,8 @@ TEST_P(HostileSizes, OversizedMapIsRefusedNamingTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileSizes, ::testing::ValuesIn(size_runs()),
-                         [](const ::testing::TestParamInfo<size_run> &info) {
-                             return std::string(info.param.program.name) + "_" + info.param.map.name;
+                         [](const ::testing::TestParamInfo<size_run> &case_info) {
+                             return std::string(case_info.param.program.name) + "_" + case_info.param.map.name;
                          });
 
 }  // namespace

@@ -206,7 +206,7 @@ TEST(SummaryImage, WrittenImageShowsEveryTenthCellFramed)
         g.field[110][100] = 0;
         g.field[120][100] = 1;
         for (int x = 5001; x <= 6000; ++x)
-            g.field[x][200] = 153 + (x - 5000) / 10;
+            g.field[x][200] = static_cast<unsigned char>(153 + (x - 5000) / 10);
         for (int x = 5001; x <= 5500; ++x)
             g.field[x][200] = 255;
         scratch_directory dir;
