@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "console.h"
 #include "output_file.h"
 
 namespace seedbank {
@@ -24,9 +25,12 @@ void start_program()
 
 int report_failure(const failure &error)
 {
+    // Standard output unless -q silenced the progress: this line reports a
+    // failure, so it is printed either way.
     if (error.what == failure::kind::cannot_open)
-        std::printf("Can't open output file %s\n", error.file.c_str());
+        std::fprintf(failure_message_stream(), "Can't open output file %s\n", error.file.c_str());
     std::fflush(stdout);
+    std::fflush(failure_message_stream());
     if (error.what == failure::kind::argument)
         std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, error.reason.c_str());
     else

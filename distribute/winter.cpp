@@ -1,4 +1,4 @@
-// winter input-label output-label: advances the seed bank by one year.
+// winter [options] input-label output-label: advances the seed bank by one year.
 //
 // Reads the six seed maps of the input year, decides the fate of every seed
 // cohort by cohort, oldest first, and writes the five maps of the dormant
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cohort_schedule.h"
+#include "command_line.h"
 #include "distrib.h"
 #include "output_file.h"
 #include "owners.h"
@@ -21,6 +22,25 @@ using namespace seedbank;
 using namespace seedbank::distribute;
 
 namespace {
+
+const seedbank::program_description winter_program = {
+    .name = "winter",
+    .usage = "usage: winter input-label output-label\n",
+    .synopsis = "input-label output-label",
+    .description =
+        "Advances the seed bank by one year.  Reads the six seed maps of the input year,\n"
+        "Dorm5_YrIN.png, Dorm4_YrIN.png, ... Dorm1_YrIN.png and Seeds_YrIN.png (IN is\n"
+        "input-label), decides the fate of every seed cohort by cohort, oldest first, and\n"
+        "writes the seed maps of the dormant seeds, Dorm1_YrOUT.png ... Dorm5_YrOUT.png,\n"
+        "and the list of new seedlings, Seeds_YrOUT.dat (OUT is output-label).  The\n"
+        "outputs replace earlier files only once the whole year succeeded.  Progress is\n"
+        "printed on standard output.\n",
+    .options = {seedbank::help_option(), seedbank::version_option(), seedbank::quiet_option()},
+    .required_arguments = 2,
+    .exit_status = "  0  the year was written\n"
+                   "  1  a seed map could not be read, an output could not be written, or the\n"
+                   "     command line was wrong; no output was replaced\n",
+};
 
 status distribute_cohorts(unsigned char **new_seeds, const std::string &input_label, const std::string &output_label,
                           std::vector<output_file> &outputs)
@@ -59,13 +79,16 @@ outcome<long long> write_year(unsigned char **new_seeds, const std::string &seed
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: winter input-label output-label\n");
+    // Each progress line reaches a pipe when it is printed.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const seedbank::command_line line = seedbank::parse_command_line(winter_program, argc, argv);
+    if (line.outcome != seedbank::command_outcome::run)
+        return seedbank::finish_early(winter_program, line);
+    if (!seedbank::apply_quiet_option(winter_program, line))
         return 1;
-    }
     start_program();
-    const std::string input_label = argv[1];
-    const std::string output_label = argv[2];
+    const std::string input_label = line.arguments[0];
+    const std::string output_label = line.arguments[1];
 
     // A year killed half committed is rolled back before anything is read.
     recover_output_directory(seedling_list_name(output_label));

@@ -12,9 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gd.h>
 
+#include "command_line.h"
 #include "output_file.h"
 #include "program_edge.h"
 #include "random.h"
@@ -35,6 +37,22 @@ const char usage_text[] =
     "                               count drawn uniformly from MIN..MAX (0 to 255); SEED\n"
     "                               (1 to 2147483646) fixes the draws\n";
 
+const seedbank::program_description mkmap_program = {
+    .name = "mkmap",
+    .usage = usage_text,
+    .synopsis = "FILE WIDTH HEIGHT PATTERN [WORD]...",
+    .description = std::string(usage_text).substr(std::string(usage_text).find('\n') + 1) +
+                   "The same command line always writes the same file.  Nothing is printed on\n"
+                   "success.\n",
+    .options = {seedbank::help_option(), seedbank::version_option()},
+    .required_arguments = 4,
+    .exit_status = "  0  the map was written\n"
+                   "  1  a word is out of range, the map could not be written, or the command line\n"
+                   "     was wrong; no earlier file was replaced\n",
+};
+
+using words = std::vector<std::string>;
+
 [[noreturn]] void usage()
 {
     std::fputs(usage_text, stderr);
@@ -47,8 +65,9 @@ const char usage_text[] =
     std::exit(1);
 }
 
-long parse_integer(const char *text, long low, long high, const std::string &name)
+long parse_integer(const std::string &word, long low, long high, const std::string &name)
 {
+    const char *text = word.c_str();
     errno = 0;
     char *end = nullptr;
     const long value = std::strtol(text, &end, 10);
@@ -57,8 +76,9 @@ long parse_integer(const char *text, long low, long high, const std::string &nam
     return value;
 }
 
-double parse_fraction(const char *text)
+double parse_fraction(const std::string &word)
 {
+    const char *text = word.c_str();
     errno = 0;
     char *end = nullptr;
     const double value = std::strtod(text, &end);
@@ -67,38 +87,39 @@ double parse_fraction(const char *text)
     return value;
 }
 
-void fill_cells(gdImagePtr map, int argc, char **argv)
+// The words after the pattern's name: X Y COUNT triples.
+void fill_cells(gdImagePtr map, const words &cells)
 {
-    for (int i = 5; i < argc; i += 3) {
-        const int x = (int)parse_integer(argv[i], 0, gdImageSX(map) - 1, "X");
-        const int y = (int)parse_integer(argv[i + 1], 0, gdImageSY(map) - 1, "Y");
-        map->pixels[y][x] = (unsigned char)parse_integer(argv[i + 2], 0, 255, "COUNT");
+    for (std::size_t i = 0; i + 2 < cells.size(); i += 3) {
+        const int x = static_cast<int>(parse_integer(cells[i], 0, gdImageSX(map) - 1, "X"));
+        const int y = static_cast<int>(parse_integer(cells[i + 1], 0, gdImageSY(map) - 1, "Y"));
+        map->pixels[y][x] = static_cast<unsigned char>(parse_integer(cells[i + 2], 0, 255, "COUNT"));
     }
 }
 
-void fill_constant(gdImagePtr map, const char *value_word)
+void fill_constant(gdImagePtr map, const std::string &value_word)
 {
-    const unsigned char value = (unsigned char)parse_integer(value_word, 0, 255, "VALUE");
+    const unsigned char value = static_cast<unsigned char>(parse_integer(value_word, 0, 255, "VALUE"));
     for (int y = 0; y < gdImageSY(map); ++y)
-        std::memset(map->pixels[y], value, gdImageSX(map));
+        std::memset(map->pixels[y], value, static_cast<std::size_t>(gdImageSX(map)));
 }
 
 // Pixels in row order.  Each pixel draws one uniform for its occupancy and
 // an occupied one a second for its count.
-void fill_random(gdImagePtr map, char **words)
+void fill_random(gdImagePtr map, const words &parameters)
 {
-    const double fraction = parse_fraction(words[0]);
-    const int low = (int)parse_integer(words[1], 0, 255, "MIN");
-    const int high = (int)parse_integer(words[2], low, 255, "MAX (at least MIN)");
-    int32_t seed_word = -(int32_t)parse_integer(words[3], 1, 2147483646, "SEED");
+    const double fraction = parse_fraction(parameters[0]);
+    const int low = static_cast<int>(parse_integer(parameters[1], 0, 255, "MIN"));
+    const int high = static_cast<int>(parse_integer(parameters[2], low, 255, "MAX (at least MIN)"));
+    int32_t seed_word = -static_cast<int32_t>(parse_integer(parameters[3], 1, 2147483646, "SEED"));
 
     const int choices = high - low + 1;
     for (int y = 0; y < gdImageSY(map); ++y)
         for (int x = 0; x < gdImageSX(map); ++x) {
             if (!(ran1(&seed_word) < fraction))
                 continue;
-            const int pick = (int)std::floor(ran1(&seed_word) * (double)choices);
-            map->pixels[y][x] = (unsigned char)(low + (pick < choices ? pick : choices - 1));
+            const int pick = static_cast<int>(std::floor(ran1(&seed_word) * static_cast<double>(choices)));
+            map->pixels[y][x] = static_cast<unsigned char>(low + (pick < choices ? pick : choices - 1));
         }
 }
 
@@ -106,27 +127,30 @@ void fill_random(gdImagePtr map, char **words)
 
 int main(int argc, char **argv)
 {
-    if (argc < 5)
-        usage();
-    const std::string file = argv[1];
-    const int width = (int)parse_integer(argv[2], 1, max_seed_map_side, "WIDTH");
-    const int height = (int)parse_integer(argv[3], 1, max_seed_map_side, "HEIGHT");
-    const std::string pattern = argv[4];
-    const int words = argc - 5;  // after the pattern's name
-    const bool well_formed = (pattern == "empty" && words == 0) ||
-                             (pattern == "cell" && words >= 3 && words % 3 == 0) ||
-                             (pattern == "constant" && words == 1) || (pattern == "random" && words == 4);
+    const seedbank::command_line line = seedbank::parse_command_line(mkmap_program, argc, argv);
+    if (line.outcome != seedbank::command_outcome::run)
+        return seedbank::finish_early(mkmap_program, line);
+    const words &arguments = line.arguments;
+    const std::string file = arguments[0];
+    const int width = static_cast<int>(parse_integer(arguments[1], 1, max_seed_map_side, "WIDTH"));
+    const int height = static_cast<int>(parse_integer(arguments[2], 1, max_seed_map_side, "HEIGHT"));
+    const std::string pattern = arguments[3];
+    const words parameters(arguments.begin() + 4, arguments.end());  // after the pattern's name
+    const std::size_t count = parameters.size();
+    const bool well_formed = (pattern == "empty" && count == 0) ||
+                             (pattern == "cell" && count >= 3 && count % 3 == 0) ||
+                             (pattern == "constant" && count == 1) || (pattern == "random" && count == 4);
     if (!well_formed)
         usage();
 
     start_program();
     gd_image map = create_seed_map(width, height);
     if (pattern == "cell") {
-        fill_cells(map.get(), argc, argv);
+        fill_cells(map.get(), parameters);
     } else if (pattern == "constant") {
-        fill_constant(map.get(), argv[5]);
+        fill_constant(map.get(), parameters[0]);
     } else if (pattern == "random") {
-        fill_random(map.get(), argv + 5);
+        fill_random(map.get(), parameters);
     }
     outcome<output_file> written = write_seed_map(map.get(), file);
     if (!written)
