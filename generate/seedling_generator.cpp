@@ -38,6 +38,13 @@ int coordinate_from(float uniform)
 
 }  // namespace
 
+bool density_is_a_number(const char *argument)
+{
+    char *end = nullptr;
+    std::strtod(argument, &end);
+    return end != argument && *end == '\0';
+}
+
 long long seedling_count(float density)
 {
     if (!(density >= 0))

@@ -14,6 +14,11 @@ namespace seedbank::generate {
 // not-a-number density.
 long long seedling_count(float density);
 
+// Whether the argument is a density at all: after optional white space the
+// whole word must read as a number the way strtod and atof read one (so
+// "nan", "inf" and hexadecimal "0x10" are numbers; "abc", "", "5x" are not).
+bool density_is_a_number(const char *argument);
+
 // Runs the whole generator with the random stream seeded from
 // `clock_seconds` (the program passes the current calendar time).  Prints
 // the banner on standard output; fails when the density is too large or the

@@ -61,10 +61,11 @@ INSTANTIATE_TEST_SUITE_P(Densities, GenerateDensity,
                          ::testing::Values(density_case{"100", "100.000000", 101},
                                            density_case{"2.5", "2.500000", 3}, density_case{"0", "0.000000", 1},
                                            density_case{"-1", "-1.000000", 0}, density_case{"nan", "nan", 0},
-                                           density_case{"abc", "0.000000", 1},
+                                           density_case{"0x10", "16.000000", 17},
+                                           density_case{" 2", "2.000000", 3},
                                            density_case{"0.1", "0.100000", 1},
                                            // longer than any fixed name buffer would take
-                                           density_case{"3-seedlings-in-a-rather-long-file-name", "3.000000", 4}));
+                                           density_case{"3.0000000000000000000000000000000000000000", "3.000000", 4}));
 
 TEST(GenerateCount, ComparesTheBoundExactly)
 {
@@ -150,7 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
                       refusal_case{{"2147483647"}, "generate: density 2147483647 is too large"},
                       refusal_case{{"2147483600"}, "generate: density 2147483600 is too large"},
                       refusal_case{{"1e10"}, "generate: density 1e10 is too large"},
-                      refusal_case{{"inf"}, "generate: density inf is too large"}));
+                      refusal_case{{"inf"}, "generate: density inf is too large"},
+                      // not a number as a whole word: refused, nothing written
+                      refusal_case{{"abc"}, "generate: density abc is not a number\n"},
+                      refusal_case{{""}, "generate: density  is not a number\n"},
+                      refusal_case{{"5x"}, "generate: density 5x is not a number\n"},
+                      refusal_case{{"2 "}, "generate: density 2  is not a number\n"},
+                      refusal_case{{"--", "--help"}, "generate: density --help is not a number\n"}));
 
 TEST(GenerateOutput, FullDiskIsAFailure)
 {

@@ -148,8 +148,10 @@ void add_summary_cases(std::vector<output_case> &cases, const std::string &progr
 
 void add_generate_cases(std::vector<output_case> &cases)
 {
-    cases.push_back({"generate_missing_directory", GENERATE_EXE, fixed({"sub/1"}),
-                     [](const std::string &) {}, "den_sub/1.dat", {}});
+    // A density is a number, so it can no longer name a directory: refused
+    // before any file is touched.
+    cases.push_back({"generate_density_naming_a_directory", GENERATE_EXE, fixed({"sub/1"}),
+                     [](const std::string &) {}, "sub/1", {}});
     for (fault kind : {fault::directory_in_the_way, fault::disk_full}) {
         cases.push_back({std::string("generate_") + fault_name(kind), GENERATE_EXE, fixed({"1"}),
                          [kind](const std::string &directory) { apply_fault(directory, "den_1.dat", kind); },
