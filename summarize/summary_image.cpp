@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "legend.h"
 #include "output_file.h"
 #include "ranged_arrays.h"
 #include "seed_map.h"
@@ -165,7 +166,7 @@ gd_image shrink_and_frame(gdImagePtr image)
 }
 
 status make_summary_image(const std::string &filename, unsigned char **field, unsigned char *pallet, int step,
-                          colour_ramp ramp)
+                          colour_ramp ramp, const legend_description *legend)
 {
     gd_image im_in = create_image(field_side, field_side);
     std::printf("\n\tCreating Pallet...\n");
@@ -174,6 +175,11 @@ status make_summary_image(const std::string &filename, unsigned char **field, un
     paint_summary(im_in.get(), field, pallet, step);
     gd_image im_out = shrink_and_frame(im_in.get());
     im_in.reset();
+    if (legend != nullptr) {
+        im_out = add_legend(im_out.get(), *legend);
+        if (im_out == nullptr)
+            fatal_error("allocation failure in gdImageCreate()");
+    }
     std::printf("\tWriting Image...\n\n");
     return write_summary(im_out.get(), filename);
 }

@@ -14,6 +14,8 @@
 
 namespace seedbank::summarize {
 
+struct legend_description;
+
 // The colour ramp that shows the data values; the one thing in which the
 // two programs' pictures differ.
 enum class colour_ramp {
@@ -66,7 +68,9 @@ gd_image shrink_and_frame(gdImagePtr image);
 // Fills `pallet`, renders `field` and writes the summary image to
 // `filename`, replacing an earlier file only once the new one is complete.
 // Prints its own progress lines.  Fails when the picture cannot be written.
+// With a `legend`, the picture written has the legend strip below it
+// (legend.h).
 status make_summary_image(const std::string &filename, unsigned char **field, unsigned char *pallet, int step,
-                          colour_ramp ramp);
+                          colour_ramp ramp, const legend_description *legend = nullptr);
 
 }  // namespace seedbank::summarize
