@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, when
+# Installs the Debian packages the build, the tests (man-db and groff-base
+# render the manual pages) and the demo need, when
 # any of them is missing.  Pass extra package names to require more.
 set -euo pipefail
-packages=(cmake make g++ pkg-config libgd-dev libpng-dev libgtest-dev libbenchmark-dev strace "$@")
+packages=(cmake make g++ pkg-config libgd-dev libpng-dev libgtest-dev libbenchmark-dev strace man-db groff-base "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
