@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything, makes six demo seed maps, advances the seed bank by one
 # year with winter, and renders the fresh-seed map and next year's 1-year
-# map with blockmap and stepmap.  Everything lands in demo/ (or $DEMO_DIR).
+# map with blockmap and stepmap, plain and with their legends.  Everything
+# lands in demo/ (or $DEMO_DIR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/install_dependencies.sh"
@@ -29,10 +30,12 @@ ls -l Dorm?_Yr2.png Seeds_Yr2.dat
 echo "First lines of the seedling list Seeds_Yr2.dat:"
 head -n 5 Seeds_Yr2.dat
 
-echo "== blockmap Seeds_Yr1.png"
-"$build/summarize/blockmap" Seeds_Yr1.png
-mv summary.png blockmap_Seeds_Yr1.png
-echo "== stepmap Dorm1_Yr2.png"
-"$build/summarize/stepmap" Dorm1_Yr2.png
-mv summary.png stepmap_Dorm1_Yr2.png
-echo "== Done: the demo's files are in $demo (summary pictures: blockmap_Seeds_Yr1.png, stepmap_Dorm1_Yr2.png)"
+echo "== blockmap -o blockmap_Seeds_Yr1.png Seeds_Yr1.png"
+"$build/summarize/blockmap" -o blockmap_Seeds_Yr1.png Seeds_Yr1.png
+echo "== stepmap -o stepmap_Dorm1_Yr2.png Dorm1_Yr2.png"
+"$build/summarize/stepmap" -o stepmap_Dorm1_Yr2.png Dorm1_Yr2.png
+echo "== The same pictures with their legends (-q: without progress)"
+"$build/summarize/blockmap" -q --legend -o blockmap_legend_Seeds_Yr1.png Seeds_Yr1.png
+"$build/summarize/stepmap" -q --legend -o stepmap_legend_Dorm1_Yr2.png Dorm1_Yr2.png
+echo "== Done: the demo's files are in $demo (summary pictures: blockmap_Seeds_Yr1.png, stepmap_Dorm1_Yr2.png,"
+echo "   blockmap_legend_Seeds_Yr1.png, stepmap_legend_Dorm1_Yr2.png)"
