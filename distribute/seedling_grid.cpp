@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cohort_schedule.h"
+#include "seedling_lines.h"
 #include "seedling_list.h"
 
 namespace seedbank::distribute {
@@ -23,6 +24,16 @@ long long grid_total(unsigned char **new_seeds)
 }
 
 long long write_seedling_grid(FILE *list, unsigned char **new_seeds)
+{
+#ifdef SEEDBANK_REFERENCE_PATHS
+    return write_seedling_grid_plainly(list, new_seeds);
+#else
+    const seedling_grid_formatter formatter(field_side);
+    return formatter.format_columns(new_seeds, 1, field_side, stream_sink(list));
+#endif
+}
+
+long long write_seedling_grid_plainly(FILE *list, unsigned char **new_seeds)
 {
     long long total = 0;
     for (int x = 1; x <= field_side; ++x)

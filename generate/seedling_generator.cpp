@@ -6,6 +6,7 @@
 #include <string>
 
 #include "random.h"
+#include "seedling_lines.h"
 #include "seedling_list.h"
 
 namespace seedbank::generate {
@@ -66,10 +67,13 @@ status generate_seedlings(const char *argument, int64_t clock_seconds)
         return list.error();
     std::printf("Density is: %f\nDatafile is: %s\n", (double)density, data_file.c_str());
     long long count = seedling_count(density);
-    for (long long i = 0; i < count; ++i) {
-        int pos_x = coordinate_from(ran1(&idum));
-        int pos_y = coordinate_from(ran1(&idum));
-        write_seedling(list.value().stream(), pos_x, pos_y);
+    {
+        seedling_line_writer lines(list.value().stream());
+        for (long long i = 0; i < count; ++i) {
+            int pos_x = coordinate_from(ran1(&idum));
+            int pos_y = coordinate_from(ran1(&idum));
+            lines.add(pos_x, pos_y);
+        }
     }
     return commit_output(list.value());
 }

@@ -265,4 +265,53 @@ TEST(WinterSeedlingGrid, CountsAFullGridBeyondTheRangeOfAnInt)
     EXPECT_EQ(grid_total(grid.cells), 0);
 }
 
+// The list formatted in blocks against the one printed line by line, on
+// whole fields: every coordinate width, counts up to 255, sparse and dense.
+struct list_case {
+    const char *name;
+    unsigned int seed;
+    int occupied_per_mille;
+    int high;
+};
+
+class WinterSeedlingList : public testing::TestWithParam<list_case> {};
+
+std::string list_of(long long (*writer)(FILE *, unsigned char **), unsigned char **cells, long long &lines)
+{
+    char *text = nullptr;
+    std::size_t size = 0;
+    FILE *list = open_memstream(&text, &size);
+    lines = writer(list, cells);
+    std::fclose(list);
+    std::string written(text, size);
+    std::free(text);
+    return written;
+}
+
+TEST_P(WinterSeedlingList, BlocksEqualThePrintedLines)
+{
+    const list_case &c = GetParam();
+    field_grid grid;
+    std::uint32_t state = c.seed;
+    for (int x = 1; x <= field_side; ++x)
+        for (int y = 1; y <= field_side; ++y) {
+            state = state * 1664525u + 1013904223u;
+            if (static_cast<int>((state >> 8) % 1000) < c.occupied_per_mille)
+                grid.cells[x][y] = static_cast<unsigned char>(1 + (state >> 20) % static_cast<unsigned>(c.high));
+        }
+    long long fast_lines = 0, plain_lines = 0;
+    const std::string fast = list_of(write_seedling_grid, grid.cells, fast_lines);
+    const std::string plain = list_of(write_seedling_grid_plainly, grid.cells, plain_lines);
+    EXPECT_EQ(fast_lines, plain_lines);
+    EXPECT_EQ(fast_lines, grid_total(grid.cells));
+    ASSERT_EQ(fast.size(), plain.size());
+    EXPECT_TRUE(fast == plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, WinterSeedlingList,
+                         testing::Values(list_case{"sparse_up_to_255", 11, 1, 255},
+                                         list_case{"one_in_twenty_up_to_3", 12, 50, 3},
+                                         list_case{"three_in_a_thousand_single", 13, 3, 1}),
+                         [](const testing::TestParamInfo<list_case> &instance) { return std::string(instance.param.name); });
+
 }  // namespace
