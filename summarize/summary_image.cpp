@@ -6,6 +6,7 @@
 
 #include "legend.h"
 #include "output_file.h"
+#include "sampled_painting.h"
 #include "ranged_arrays.h"
 #include "seed_map.h"
 #include "summary_margins.h"
@@ -80,6 +81,9 @@ rgb ramp_colour(colour_ramp ramp, int entry)
 
 status read_image(const std::string &filename, unsigned char **field)
 {
+#ifdef SEEDBANK_REFERENCE_PATHS
+    return read_image_by_pixel(filename, field);
+#endif
     outcome<gd_image> read = read_seed_map(filename);
     if (!read)
         return read.error();
@@ -103,6 +107,18 @@ status read_image(const std::string &filename, unsigned char **field)
             }
         }
     }
+    return {};
+}
+
+status read_image_by_pixel(const std::string &filename, unsigned char **field)
+{
+    outcome<gd_image> read = read_seed_map(filename);
+    if (!read)
+        return read.error();
+    gdImagePtr map = read.value().get();
+    for (int x = 1; x <= data_side; ++x)
+        for (int y = 1; y <= data_side; ++y)
+            field[x][y] = static_cast<unsigned char>(gdImageGetPixel(map, x, y));
     return {};
 }
 
@@ -168,11 +184,19 @@ gd_image shrink_and_frame(gdImagePtr image)
 status make_summary_image(const std::string &filename, unsigned char **field, unsigned char *pallet, int step,
                           colour_ramp ramp, const legend_description *legend)
 {
+#ifdef SEEDBANK_REFERENCE_PATHS
     gd_image im_in = create_image(field_side, field_side);
+#else
+    gd_image im_in = create_image(summary_side, summary_side);
+#endif
     std::printf("\n\tCreating Pallet...\n");
     allocate_pallet(im_in.get(), pallet, ramp);
     std::printf("\tFilling Image...\n");
-    paint_summary(im_in.get(), field, pallet, step);
+#ifdef SEEDBANK_REFERENCE_PATHS
+    paint_summary_by_pixel(im_in.get(), field, pallet, step);
+#else
+    paint_sampled_pixels(im_in.get(), field, pallet, step);
+#endif
     gd_image im_out = shrink_and_frame(im_in.get());
     im_in.reset();
     if (legend != nullptr) {

@@ -39,6 +39,10 @@ rgb ramp_colour(colour_ramp ramp, int entry);
 // map cannot be opened or is no seed map.
 status read_image(const std::string &filename, unsigned char **field);
 
+// The same reading written plainly, one library call per cell: the
+// reference that read_image must match.
+status read_image_by_pixel(const std::string &filename, unsigned char **field);
+
 // Allocates the colour table in `image`, a fresh palette image: white, the
 // greys for entries 155..254, black, then the ramp for entries 1..153.
 // pallet[v] receives the colour index of value v; entry 154 is given the
@@ -61,15 +65,19 @@ void paint_summary(gdImagePtr image, unsigned char **field, const unsigned char 
 // pass, where v * step never passes 153).
 void paint_summary_by_pixel(gdImagePtr image, unsigned char **field, const unsigned char *pallet, int step);
 
-// The tenfold shrink of the painted image into a new 600 x 600 image, with
-// the frame (rows and columns 0, 500, 501, 599) drawn in that image's black.
+// The tenfold shrink of the painted image (a one-to-one copy of an image
+// already 600 x 600) into a new 600 x 600 image, with the frame (rows and
+// columns 0, 500, 501, 599) drawn in that image's black.
 gd_image shrink_and_frame(gdImagePtr image);
 
 // Fills `pallet`, renders `field` and writes the summary image to
 // `filename`, replacing an earlier file only once the new one is complete.
-// Prints its own progress lines.  Fails when the picture cannot be written.
-// With a `legend`, the picture written has the legend strip below it
-// (legend.h).
+// Only the pixels the shrink samples are painted, into a 600 x 600 image
+// copied one to one (sampled_painting.h); a build with
+// SEEDBANK_REFERENCE_PATHS paints all 6000 x 6000 pixels by library call
+// and shrinks them.  Prints its own progress lines.  Fails when the picture
+// cannot be written.  With a `legend`, the picture written has the legend
+// strip below it (legend.h).
 status make_summary_image(const std::string &filename, unsigned char **field, unsigned char *pallet, int step,
                           colour_ramp ramp, const legend_description *legend = nullptr);
 
