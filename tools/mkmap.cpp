@@ -35,7 +35,9 @@ const char usage_text[] =
     "  random FRACTION MIN MAX SEED each pixel, row 0 and column 0 included, is occupied\n"
     "                               with probability FRACTION (0 to 1) and then holds a\n"
     "                               count drawn uniformly from MIN..MAX (0 to 255); SEED\n"
-    "                               (1 to 2147483646) fixes the draws\n";
+    "                               (1 to 2147483646) fixes the draws\n"
+    "  checker MIN MAX SEED         every other pixel, those whose x + y is even, holds\n"
+    "                               a count drawn uniformly from MIN..MAX; the rest 0\n";
 
 const seedbank::program_description mkmap_program = {
     .name = "mkmap",
@@ -104,23 +106,47 @@ void fill_constant(gdImagePtr map, const std::string &value_word)
         std::memset(map->pixels[y], value, static_cast<std::size_t>(gdImageSX(map)));
 }
 
+// The counts MIN..MAX of a random pattern and the stream they are drawn from.
+struct count_draw {
+    int low, choices;
+    int32_t seed_word;
+
+    // MIN, MAX and SEED are parameters[first], [first + 1] and [first + 2].
+    count_draw(const words &parameters, std::size_t first)
+    {
+        low = static_cast<int>(parse_integer(parameters[first], 0, 255, "MIN"));
+        const int high = static_cast<int>(parse_integer(parameters[first + 1], low, 255, "MAX (at least MIN)"));
+        choices = high - low + 1;
+        seed_word = -static_cast<int32_t>(parse_integer(parameters[first + 2], 1, 2147483646, "SEED"));
+    }
+    unsigned char next()
+    {
+        const int pick = static_cast<int>(std::floor(ran1(&seed_word) * static_cast<double>(choices)));
+        return static_cast<unsigned char>(low + (pick < choices ? pick : choices - 1));
+    }
+};
+
 // Pixels in row order.  Each pixel draws one uniform for its occupancy and
 // an occupied one a second for its count.
 void fill_random(gdImagePtr map, const words &parameters)
 {
     const double fraction = parse_fraction(parameters[0]);
-    const int low = static_cast<int>(parse_integer(parameters[1], 0, 255, "MIN"));
-    const int high = static_cast<int>(parse_integer(parameters[2], low, 255, "MAX (at least MIN)"));
-    int32_t seed_word = -static_cast<int32_t>(parse_integer(parameters[3], 1, 2147483646, "SEED"));
-
-    const int choices = high - low + 1;
+    count_draw counts(parameters, 1);
     for (int y = 0; y < gdImageSY(map); ++y)
         for (int x = 0; x < gdImageSX(map); ++x) {
-            if (!(ran1(&seed_word) < fraction))
+            if (!(ran1(&counts.seed_word) < fraction))
                 continue;
-            const int pick = static_cast<int>(std::floor(ran1(&seed_word) * static_cast<double>(choices)));
-            map->pixels[y][x] = static_cast<unsigned char>(low + (pick < choices ? pick : choices - 1));
+            map->pixels[y][x] = counts.next();
         }
+}
+
+// Pixels in row order; those with x + y even draw their count.
+void fill_checker(gdImagePtr map, const words &parameters)
+{
+    count_draw counts(parameters, 0);
+    for (int y = 0; y < gdImageSY(map); ++y)
+        for (int x = y % 2; x < gdImageSX(map); x += 2)
+            map->pixels[y][x] = counts.next();
 }
 
 }  // namespace
@@ -139,7 +165,8 @@ int main(int argc, char **argv)
     const std::size_t count = parameters.size();
     const bool well_formed = (pattern == "empty" && count == 0) ||
                              (pattern == "cell" && count >= 3 && count % 3 == 0) ||
-                             (pattern == "constant" && count == 1) || (pattern == "random" && count == 4);
+                             (pattern == "constant" && count == 1) || (pattern == "random" && count == 4) ||
+                             (pattern == "checker" && count == 3);
     if (!well_formed)
         usage();
 
@@ -151,6 +178,8 @@ int main(int argc, char **argv)
         fill_constant(map.get(), parameters[0]);
     } else if (pattern == "random") {
         fill_random(map.get(), parameters);
+    } else if (pattern == "checker") {
+        fill_checker(map.get(), parameters);
     }
     outcome<output_file> written = write_seed_map(map.get(), file);
     if (!written)

@@ -17,10 +17,10 @@
 #include "summary_image.h"
 #include "summary_margins.h"
 
-namespace {
+using namespace seedbank;
+using namespace seedbank::summarize;
 
-using seedbank::summarize::paint_sampled_pixels;
-using seedbank::summarize::shrink_factor;
+namespace {
 
 using image_ptr = gd_image;
 

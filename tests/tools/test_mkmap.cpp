@@ -67,7 +67,27 @@ INSTANTIATE_TEST_SUITE_P(
         pattern_case{"random, every pixel occupied", {"r.png", "6", "6", "random", "1", "3", "3", "5"},
                      [](int, int) { return 3; }},
         pattern_case{"random, none occupied", {"r.png", "6", "6", "random", "0", "1", "255", "5"},
-                     [](int, int) { return 0; }}));
+                     [](int, int) { return 0; }},
+        pattern_case{"checker, every other pixel", {"h.png", "7", "6", "checker", "2", "2", "5"},
+                     [](int x, int y) { return (x + y) % 2 == 0 ? 2 : 0; }}));
+
+TEST(MkmapChecker, DrawsEveryCountOfItsRangeOnEveryOtherPixelFromItsSeedAlone)
+{
+    scratch_directory dir;
+    decoded_image map = make(dir, {"a.png", "60", "50", "checker", "1", "3", "9"});
+    make(dir, {"b.png", "60", "50", "checker", "1", "3", "9"});
+    EXPECT_EQ(read_file(dir / "a.png"), read_file(dir / "b.png"));
+    int seen[4] = {};
+    for (int y = 0; y < map.height; ++y)
+        for (int x = 0; x < map.width; ++x) {
+            const int count = map.at(x, y);
+            ASSERT_EQ(count == 0, (x + y) % 2 != 0) << "pixel (" << x << ", " << y << ")";
+            ASSERT_LE(count, 3);
+            ++seen[count];
+        }
+    for (int count = 1; count <= 3; ++count)
+        EXPECT_GT(seen[count], 1500 / 4) << count;
+}
 
 TEST(MkmapRandom, DrawsOccupancyAndCountsFromItsSeedAlone)
 {
@@ -132,6 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
         refusal_case{"empty with a value", {"m.png", "5", "5", "empty", "3"}, "usage: mkmap"},
         refusal_case{"cell without its count", {"m.png", "5", "5", "cell", "1", "1"}, "usage: mkmap"},
         refusal_case{"random without a seed", {"m.png", "5", "5", "random", "0.5", "1", "3"}, "usage: mkmap"},
+        refusal_case{"checker without a seed", {"m.png", "5", "5", "checker", "1", "3"}, "usage: mkmap"},
+        refusal_case{"checker with MAX below MIN", {"m.png", "5", "5", "checker", "3", "1", "7"}, "MAX"},
         refusal_case{"width 0", {"m.png", "0", "5", "empty"}, "WIDTH"},
         refusal_case{"height beyond the largest map", {"m.png", "5", "16385", "empty"}, "HEIGHT"},
         refusal_case{"width not a number", {"m.png", "5x", "5", "empty"}, "WIDTH"},
