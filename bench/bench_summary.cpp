@@ -24,7 +24,7 @@ unsigned char **dense_grid()
     for (int x = 1; x <= side; ++x)
         for (int y = 1; y <= side; ++y) {
             state = state * 1103515245u + 12345u;
-            field[x][y] = (unsigned char)(state >> 24);
+            field[x][y] = static_cast<unsigned char>(state >> 24);
         }
     return field;
 }
@@ -41,7 +41,7 @@ void paint_grid(benchmark::State &state)
         benchmark::DoNotOptimize(image->pixels[side / 2][side / 2]);
         gdImageDestroy(image);
     }
-    state.SetItemsProcessed(state.iterations() * (long long)side * side);
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(side) * side);
     free_cvector(pallet, 0, 255);
     free_cmatrix(field, 1, side, 1, side);
 }

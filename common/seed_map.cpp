@@ -25,13 +25,13 @@ constexpr unsigned char png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1
 constexpr std::size_t header_bytes = 26;
 // No valid map within the side limit needs more (palette pixels stored
 // uncompressed take about 257 MiB at 16384 x 16384).
-constexpr std::size_t max_file_bytes = std::size_t(512) << 20;
+constexpr std::size_t max_file_bytes = static_cast<std::size_t>(512) << 20;
 constexpr const char *oversized_reason = "is larger than any seed map accepted (512 MiB)";
 
 unsigned long big_endian_32(const unsigned char *bytes)
 {
-    return (unsigned long)bytes[0] << 24 | (unsigned long)bytes[1] << 16 | (unsigned long)bytes[2] << 8 |
-           (unsigned long)bytes[3];
+    return static_cast<unsigned long>(bytes[0]) << 24 | static_cast<unsigned long>(bytes[1]) << 16 |
+           static_cast<unsigned long>(bytes[2]) << 8 | static_cast<unsigned long>(bytes[3]);
 }
 
 // The image library reports decoding trouble through a process-wide error
@@ -101,7 +101,7 @@ bool header_is_acceptable(const unsigned char *data, std::size_t size, std::stri
         reason = "is not a PNG image (invalid image size)";
         return false;
     }
-    if (width > (unsigned long)max_side || height > (unsigned long)max_side) {
+    if (width > static_cast<unsigned long>(max_side) || height > static_cast<unsigned long>(max_side)) {
         reason = "declares an image of " + std::to_string(width) + " x " + std::to_string(height) +
                  " pixels, more than the largest seed map accepted (" + std::to_string(max_side) + " x " +
                  std::to_string(max_side) + ")";
@@ -237,7 +237,7 @@ gdImagePtr decode_png(const unsigned char *data, std::size_t size, std::string &
 {
     first_library_message.clear();
     gdSetErrorMethod(keep_library_message);
-    gdImagePtr map = gdImageCreateFromPngPtr((int)size, const_cast<unsigned char *>(data));
+    gdImagePtr map = gdImageCreateFromPngPtr(static_cast<int>(size), const_cast<unsigned char *>(data));
     gdClearErrorMethod();
     if (map == nullptr) {
         reason = "is not a PNG image that can be decoded";

@@ -40,7 +40,7 @@ void read_every_cell(gdImagePtr map)
             bool inside = x >= 0 && y >= 0 && x < width && y < height;
             if (!inside && count != 0)
                 std::abort();
-            total += (unsigned long)count;
+            total += static_cast<unsigned long>(count);
         }
     }
     // Keeps the reads from being optimised away.

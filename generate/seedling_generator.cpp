@@ -20,7 +20,7 @@ int32_t seed_word_from_clock(int64_t clock_seconds)
     int64_t seconds = clock_seconds % 2147483647;
     if (seconds < 0)
         seconds += 2147483647;
-    return (int32_t)-seconds;
+    return static_cast<int32_t>(-seconds);
 }
 
 // An int counter compared with a bound of 2^31 - 1 or more, or with +inf,
@@ -34,7 +34,7 @@ bool density_has_an_end(float density)
 // since single precision rounds some products up to the next integer.
 int coordinate_from(float uniform)
 {
-    return (int)((double)uniform * 4900.0 + 50.0);
+    return static_cast<int>(static_cast<double>(uniform) * 4900.0 + 50.0);
 }
 
 }  // namespace
@@ -50,14 +50,14 @@ long long seedling_count(float density)
 {
     if (!(density >= 0))
         return 0;
-    return (long long)std::floor((double)density) + 1;
+    return static_cast<long long>(std::floor(static_cast<double>(density))) + 1;
 }
 
 status generate_seedlings(const char *argument, int64_t clock_seconds)
 {
     std::string data_file = std::string("den_") + argument + ".dat";
     int32_t idum = seed_word_from_clock(clock_seconds);
-    float density = (float)std::atof(argument);
+    float density = static_cast<float>(std::atof(argument));
     if (!density_has_an_end(density))
         return failure{failure::kind::argument, "",
                        std::string("density ") + argument + " is too large: it must be below 2147483647"};
@@ -65,7 +65,7 @@ status generate_seedlings(const char *argument, int64_t clock_seconds)
     outcome<output_file> list = open_seedling_list(data_file);
     if (!list)
         return list.error();
-    std::printf("Density is: %f\nDatafile is: %s\n", (double)density, data_file.c_str());
+    std::printf("Density is: %f\nDatafile is: %s\n", static_cast<double>(density), data_file.c_str());
     long long count = seedling_count(density);
     {
         seedling_line_writer lines(list.value().stream());

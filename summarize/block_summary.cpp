@@ -15,11 +15,11 @@ constexpr int blocks = data_side / block_side;
 
 int round(float value, float cutoff)
 {
-    double down = std::floor((double)value);
-    double threshold = (double)value - (double)cutoff;
+    double down = std::floor(static_cast<double>(value));
+    double threshold = static_cast<double>(value) - static_cast<double>(cutoff);
     if (down > threshold)
-        return (int)down;
-    return (int)std::ceil((double)value);
+        return static_cast<int>(down);
+    return static_cast<int>(std::ceil(static_cast<double>(value)));
 }
 
 int block_maximum(unsigned char **field)
@@ -47,7 +47,7 @@ void scale_blocks(unsigned char **field, int max_sum)
             for (int x = block_side * i - (block_side - 1); x <= block_side * i; ++x)
                 for (int y = block_side * j - (block_side - 1); y <= block_side * j; ++y) {
                     sum += field[x][y];
-                    field[x][y] = (unsigned char)round((float)(153 * sum / max_sum), 0.5f);
+                    field[x][y] = static_cast<unsigned char>(round(static_cast<float>(153 * sum / max_sum), 0.5f));
                 }
         }
 }

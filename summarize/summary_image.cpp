@@ -124,13 +124,13 @@ status read_image_by_pixel(const std::string &filename, unsigned char **field)
 
 void allocate_pallet(gdImagePtr image, unsigned char *pallet, colour_ramp ramp)
 {
-    pallet[0] = (unsigned char)gdImageColorAllocate(image, 255, 255, 255);
+    pallet[0] = static_cast<unsigned char>(gdImageColorAllocate(image, 255, 255, 255));
     for (int i = 155; i <= 254; ++i)
-        pallet[i] = (unsigned char)gdImageColorAllocate(image, i - 55, i - 55, i - 55);
-    pallet[255] = (unsigned char)gdImageColorAllocate(image, 0, 0, 0);
+        pallet[i] = static_cast<unsigned char>(gdImageColorAllocate(image, i - 55, i - 55, i - 55));
+    pallet[255] = static_cast<unsigned char>(gdImageColorAllocate(image, 0, 0, 0));
     for (int i = 1; i <= ramp_entries; ++i) {
         rgb colour = ramp_colour(ramp, i);
-        pallet[i] = (unsigned char)gdImageColorAllocate(image, colour.red, colour.green, colour.blue);
+        pallet[i] = static_cast<unsigned char>(gdImageColorAllocate(image, colour.red, colour.green, colour.blue));
     }
     // Only the stripe cells 5010..5019 hold 154, and the frame covers them.
     pallet[154] = pallet[0];
@@ -138,8 +138,8 @@ void allocate_pallet(gdImagePtr image, unsigned char *pallet, colour_ramp ramp)
 
 int data_pallet_position(int value, int step)
 {
-    long long position = (long long)std::min(value, ramp_entries) * step;
-    return (int)std::clamp(position, 0LL, (long long)ramp_entries);
+    long long position = static_cast<long long>(std::min(value, ramp_entries)) * step;
+    return static_cast<int>(std::clamp(position, 0LL, static_cast<long long>(ramp_entries)));
 }
 
 void paint_summary(gdImagePtr image, unsigned char **field, const unsigned char *pallet, int step)

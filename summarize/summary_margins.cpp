@@ -22,7 +22,7 @@ void draw_background_stripes(unsigned char **field)
     // Bottom margin: the same stripe along y.
     for (int x = 1; x <= data_side; ++x)
         for (int y = data_side; y <= field_side; ++y)
-            field[x][y] = (unsigned char)(153 + (y - data_side) / 10);
+            field[x][y] = static_cast<unsigned char>(153 + (y - data_side) / 10);
 }
 
 int sum_rows(unsigned char **field, int *rows)
@@ -62,7 +62,7 @@ int bar_length(int total, int maximum)
 {
     // A total is at most 5000 * 255, so 1000 times it still fits an int;
     // the wider type only keeps that from being a silent assumption.
-    return (int)((long long)total * longest_bar / maximum);
+    return static_cast<int>(static_cast<long long>(total) * longest_bar / maximum);
 }
 
 void draw_row_bars(unsigned char **field, const int *rows, int max_y)

@@ -55,15 +55,15 @@ year_outcome plain_year(const std::vector<decoded_image> &inputs)
     restart_random_module();
     restart_beta_stream();
     year_outcome year;
-    year.grid.assign((std::size_t)side * side, 0);
+    year.grid.assign(static_cast<std::size_t>(side) * side, 0);
     year.recruits.assign(6, 0);
     year.maps.resize(6);
     for (int k = 0; k < 6; ++k) {
         const decoded_image &in = inputs[k];
-        const double survival = 1.0 - (double)std::bit_cast<float>(cohorts[k].pred);
+        const double survival = 1.0 - static_cast<double>(std::bit_cast<float>(cohorts[k].pred));
         const float d_prob = std::bit_cast<float>(cohorts[k].d_prob);
         if (cohorts[k].output_prefix != nullptr)
-            year.maps[k].assign((std::size_t)side * side, 0);
+            year.maps[k].assign(static_cast<std::size_t>(side) * side, 0);
         for (int x = 1; x <= side; ++x)
             for (int y = 1; y <= side; ++y) {
                 const int count = x < in.width && y < in.height ? in.at(x, y) : 0;
@@ -78,10 +78,11 @@ year_outcome plain_year(const std::vector<decoded_image> &inputs)
                         ++germ;
                 }
                 year.recruits[k] += germ;
-                unsigned char &cell = year.grid[(std::size_t)(x - 1) * side + (y - 1)];
-                cell = (unsigned char)std::min(cell + germ, 255);
+                unsigned char &cell = year.grid[static_cast<std::size_t>(x - 1) * side + (y - 1)];
+                cell = static_cast<unsigned char>(std::min(cell + germ, 255));
                 if (!year.maps[k].empty() && x < side && y < side)
-                    year.maps[k][(std::size_t)y * side + x] = (unsigned char)std::min(dormants, 255);
+                    year.maps[k][static_cast<std::size_t>(y) * side + x] =
+                        static_cast<unsigned char>(std::min(dormants, 255));
             }
     }
     return year;
@@ -94,7 +95,7 @@ std::string list_of(const std::vector<unsigned char> &grid, long long &total)
     char line[32];
     for (int x = 1; x <= side; ++x)
         for (int y = 1; y <= side; ++y)
-            for (int c = 0; c < grid[(std::size_t)(x - 1) * side + (y - 1)]; ++c) {
+            for (int c = 0; c < grid[static_cast<std::size_t>(x - 1) * side + (y - 1)]; ++c) {
                 std::snprintf(line, sizeof line, "%3d   %3d\n", x, y);
                 list += line;
                 ++total;
@@ -120,15 +121,17 @@ void expect_written_map(const std::string &path, const std::vector<unsigned char
     for (int i = 0; i < 256; ++i)
         ASSERT_TRUE(map.red[i] == i && map.green[i] == i && map.blue[i] == i) << "palette entry " << i;
     if (expected.empty()) {
-        EXPECT_EQ(std::count(map.index.begin(), map.index.end(), 0), (long)map.index.size()) << "an empty map";
+        EXPECT_EQ(std::count(map.index.begin(), map.index.end(), 0), static_cast<long>(map.index.size()))
+            << "an empty map";
         return;
     }
     std::size_t mismatches = 0, first = 0;
     for (std::size_t i = 0; i < expected.size(); ++i)
         if (map.index[i] != expected[i] && mismatches++ == 0)
             first = i;
-    EXPECT_EQ(mismatches, 0u) << "first at pixel (" << first % side << ", " << first / side << "): "
-                              << (int)map.index[first] << " instead of " << (int)expected[first];
+    EXPECT_EQ(mismatches, 0u) << "first at pixel (" << first % side << ", " << first / side
+                              << "): " << static_cast<int>(map.index[first]) << " instead of "
+                              << static_cast<int>(expected[first]);
 }
 
 // Runs winter on the six maps of `input_label` in `dir` and checks every
@@ -236,8 +239,8 @@ TEST_P(WinterFiveSeeds, FollowTheFirstSevenDeviates)
         const std::string name = prefix + std::string("4.png");
         std::vector<unsigned char> expected;
         if (c.map_with_seed != nullptr && name == c.map_with_seed) {
-            expected.assign((std::size_t)side * side, 0);
-            expected[(std::size_t)4 * side + 3] = 1;
+            expected.assign(static_cast<std::size_t>(side) * side, 0);
+            expected[static_cast<std::size_t>(4) * side + 3] = 1;
         }
         expect_written_map(dir / name, expected);
     }

@@ -57,7 +57,7 @@ void fill_grid(unsigned char **field, int largest_data)
     for (int x = 1; x <= data_side; ++x)
         for (int y = 1; y <= data_side; ++y) {
             state = state * 1103515245u + 12345u;
-            field[x][y] = (unsigned char)((state >> 16) % (largest_data + 1));
+            field[x][y] = static_cast<unsigned char>((state >> 16) % (largest_data + 1));
         }
     for (int y = 1; y <= data_side; y += 7)
         for (int x = data_side + 1; x <= data_side + (y * 37) % (longest_bar + 1); ++x)
@@ -71,7 +71,7 @@ std::string png_bytes(gdImagePtr image)
 {
     int size = 0;
     void *data = gdImagePngPtr(image, &size);
-    std::string bytes(static_cast<const char *>(data), (std::size_t)size);
+    std::string bytes(static_cast<const char *>(data), static_cast<std::size_t>(size));
     gdFree(data);
     return bytes;
 }
@@ -202,7 +202,7 @@ TEST(SummaryImage, WrittenImageShowsEveryTenthCellFramed)
         field_grid g;
         fill_grid(g.field, c.largest_data);
         // Fixed cells for the spot checks below.
-        g.field[100][100] = (unsigned char)c.largest_data;
+        g.field[100][100] = static_cast<unsigned char>(c.largest_data);
         g.field[110][100] = 0;
         g.field[120][100] = 1;
         for (int x = 5001; x <= 6000; ++x)

@@ -51,8 +51,8 @@ int data_mismatches(unsigned char **field, const std::function<int(int, int)> &e
     for (int x = 1; x <= data_side; ++x)
         for (int y = 1; y <= data_side; ++y)
             if (field[x][y] != expected(x, y) && ++mismatches <= 5)
-                ADD_FAILURE() << "cell (" << x << ", " << y << ") holds " << int(field[x][y]) << ", expected "
-                              << expected(x, y);
+                ADD_FAILURE() << "cell (" << x << ", " << y << ") holds " << static_cast<int>(field[x][y])
+                              << ", expected " << expected(x, y);
     return mismatches;
 }
 
@@ -224,7 +224,7 @@ TEST(BlockmapStages, QuotientIsTruncatedBeforeRounding)
     // With the fullest block holding 10 seeds.
     const block_case cases[] = {{1, 1, 10, 153}, {2, 1, 5, 76}, {3, 1, 1, 15}, {4, 7, 9, 137}, {500, 500, 3, 45}};
     for (const block_case &c : cases)
-        g.field[10 * c.i - 9][10 * c.j - 9] = (unsigned char)c.total;
+        g.field[10 * c.i - 9][10 * c.j - 9] = static_cast<unsigned char>(c.total);
 
     int max_sum = block_maximum(g.field);
     ASSERT_EQ(max_sum, 10);

@@ -66,10 +66,10 @@ decoded_image decode_png_file(const std::string &path)
     decoded.height = gdImageSY(image);
     decoded.true_colour = gdImageTrueColor(image);
     if (!decoded.true_colour) {
-        decoded.index.resize((std::size_t)decoded.width * decoded.height);
+        decoded.index.resize(static_cast<std::size_t>(decoded.width) * decoded.height);
         for (int y = 0; y < decoded.height; ++y)
             for (int x = 0; x < decoded.width; ++x)
-                decoded.index[(std::size_t)y * decoded.width + x] = image->pixels[y][x];
+                decoded.index[static_cast<std::size_t>(y) * decoded.width + x] = image->pixels[y][x];
         for (int i = 0; i < gdImageColorsTotal(image); ++i) {
             decoded.red.push_back(gdImageRed(image, i));
             decoded.green.push_back(gdImageGreen(image, i));

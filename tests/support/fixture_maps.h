@@ -29,6 +29,9 @@ struct decoded_image {
     bool true_colour = false;
     std::vector<unsigned char> index;
     std::vector<int> red, green, blue;
-    int at(int x, int y) const { return index[(std::size_t)y * width + x]; }
+    int at(int x, int y) const
+    {
+        return index[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+    }
 };
 decoded_image decode_png_file(const std::string &path);

@@ -92,7 +92,7 @@ inline std::string packed_rows(const std::vector<int> &xs, const std::vector<int
         unsigned accumulator = 0;
         int bits = 0;
         for (int sample : samples) {
-            accumulator = accumulator << depth | (unsigned)(sample & ((1 << depth) - 1));
+            accumulator = accumulator << depth | static_cast<unsigned>(sample & ((1 << depth) - 1));
             bits += depth;
             if (bits == 8) {
                 raw += char(accumulator);

@@ -44,7 +44,8 @@ std::string capture_file(const char *role)
     dup2(err, 2);
     if (options.file_size_limit >= 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {(rlim_t)options.file_size_limit, (rlim_t)options.file_size_limit};
+        struct rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
+                               static_cast<rlim_t>(options.file_size_limit)};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     std::vector<char *> argv;
