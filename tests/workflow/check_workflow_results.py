@@ -134,8 +134,11 @@ def check_scenario(workflow, results, pictures, name, scenario):
 def main(workflow, config_path):
     config = yaml.safe_load(open(config_path))
     pictures = config.get("pictures", {"programs": ["blockmap"], "maps": ["Seeds"]})
+    results = config.get("results", "results")
     for name, scenario in config["scenarios"].items():
-        check_scenario(workflow, config.get("results", "results"), pictures, name, scenario)
+        check_scenario(workflow, results, pictures, name, scenario)
+    size = png_size(f"{workflow}/{results}/comparison.png")
+    check(size is not None and size[0] >= 400 and size[1] >= 400, "comparison.png: not a plot")
     for failure in failures:
         print(failure)
     return 1 if failures else 0

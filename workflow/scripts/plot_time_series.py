@@ -48,7 +48,8 @@ def main(table, output, scenario):
     for index, cohort in enumerate(COHORTS):
         draw(bank, rows, cohort, cohort, colours(index / len(COHORTS)))
     bank.set_ylabel("seeds at the start of the year")
-    bank.set_title(f"{scenario}: seed bank by cohort ({replicates} replicates)")
+    plural = "" if replicates == 1 else "s"
+    bank.set_title(f"{scenario}: seed bank by cohort ({replicates} replicate{plural})")
     bank.legend(loc="upper left", fontsize="small")
     draw(seedlings, rows, "seedlings", "new seedlings", "tab:green")
     seedlings.set_ylabel("new seedlings")
