@@ -14,6 +14,7 @@
 
 #include <gd.h>
 
+#include "command_line.h"
 #include "output_file.h"
 #include "owners.h"
 #include "program_edge.h"
@@ -24,28 +25,33 @@ namespace seedbank::tools {
 
 namespace {
 
-const char usage_text[] =
-    "usage: seedrain [options] SEEDLING-LIST SEED-MAP\n"
-    "Writes SEED-MAP, a 5000 x 5000 fresh-seed map, from the seedlings of SEEDLING-LIST\n"
-    "(a list written by winter or generate).  A simple stand-in for the rest of the\n"
-    "plant's life cycle, not part of the seed-bank model:\n"
-    "  --establish P     a seedling becomes a seed-setting plant with probability P\n"
-    "                    (0 to 1; default 1)\n"
-    "  --fecundity F     a plant sets a Poisson number of seeds with mean F\n"
-    "                    (0 to 1000; default 5)\n"
-    "  --kernel K        where a seed lands around its plant: none (its cell),\n"
-    "                    gaussian (normal offsets in x and y with standard deviation\n"
-    "                    SCALE) or exponential (uniform direction, exponential distance\n"
-    "                    with mean SCALE); default gaussian\n"
-    "  --scale CELLS     the kernel's scale in cells (0 to 5000; default 10)\n"
-    "  --seed N          the random stream's starting seed (1 to 2147483646; default 1)\n"
-    "  -h, --help        show this help\n"
-    "Seeds landing outside cells 1..4999 are lost; a cell holds at most 255 seeds.\n";
+const program_description seedrain_program = {
+    .name = "seedrain",
+    .usage = "usage: seedrain [options] SEEDLING-LIST SEED-MAP\n",
+    .synopsis = "SEEDLING-LIST SEED-MAP",
+    .description =
+        "Writes SEED-MAP, a 5000 x 5000 fresh-seed map, from the seedlings of SEEDLING-LIST\n"
+        "(a list written by winter or generate).  A simple stand-in for the rest of the\n"
+        "plant's life cycle, not part of the seed-bank model: each seedling establishes\n"
+        "with probability P, each plant sets a Poisson number of seeds with mean F, and\n"
+        "each seed lands at an offset from a dispersal kernel.  Seeds landing outside\n"
+        "cells 1..4999 are lost; a cell holds at most 255 seeds.\n",
+    .options = {help_option(), version_option(), quiet_option(),
+                {'\0', "establish", "P", "a seedling becomes a plant with probability P (0..1; default 1)"},
+                {'\0', "fecundity", "F", "a plant sets Poisson(F) seeds (0..1000; default 5)"},
+                {'\0', "kernel", "K", "none, gaussian or exponential (default gaussian)"},
+                {'\0', "scale", "CELLS", "the kernel's scale in cells (0..5000; default 10)"},
+                {'\0', "seed", "N", "the random stream's starting seed (1..2147483646; default 1)"}},
+    .required_arguments = 2,
+    .exit_status = "  0  the map was written\n"
+                   "  1  the command line or the seedling list was wrong, or the map could not be\n"
+                   "     written; no file was replaced\n",
+};
 
 [[noreturn]] void usage_error(const std::string &problem)
 {
     std::fprintf(stderr, "seedrain: %s\n", problem.c_str());
-    std::fputs(usage_text, stderr);
+    std::fputs(seedrain_program.usage.c_str(), stderr);
     std::exit(1);
 }
 
@@ -83,7 +89,7 @@ int32_t parse_seed(const std::string &text)
     return static_cast<int32_t>(value);
 }
 
-struct command_line {
+struct command_line_settings {
     seed_rain_parameters parameters;
     std::string list;
     std::string map;
@@ -105,35 +111,19 @@ void apply_option(const std::string &name, const std::string &value, seed_rain_p
         usage_error("unknown option '" + name + "'");
 }
 
-// Options as "--name VALUE" or "--name=VALUE", anywhere; "--" ends them.
-command_line parse_command_line(int argc, char **argv)
+// The parsed command line's operands and option values.
+command_line_settings settings_of(const command_line &line)
 {
-    command_line command;
-    std::vector<std::string> operands;
-    bool options_ended = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (options_ended || word.size() < 2 || word[0] != '-') {
-            operands.push_back(word);
-        } else if (word == "--") {
-            options_ended = true;
-        } else if (word == "-h" || word == "--help") {
-            std::fputs(usage_text, stdout);
-            std::exit(0);
-        } else {
-            const std::string::size_type equals = word.find('=');
-            const std::string name = word.substr(0, equals);
-            if (equals == std::string::npos && i + 1 >= argc)
-                usage_error(name + " needs a value");
-            apply_option(name, equals == std::string::npos ? argv[++i] : word.substr(equals + 1),
-                         command.parameters);
-        }
-    }
-    if (operands.size() != 2)
-        usage_error("needs a seedling list and a seed-map name, " + std::to_string(operands.size()) + " given");
-    command.list = operands[0];
-    command.map = operands[1];
-    return command;
+    command_line_settings settings;
+    for (const char *name : {"establish", "fecundity", "kernel", "scale", "seed"})
+        if (line.has(name))
+            apply_option(std::string("--") + name, line.value_or(name, ""), settings.parameters);
+    if (line.arguments.size() != 2)
+        usage_error("needs a seedling list and a seed-map name, " + std::to_string(line.arguments.size()) +
+                    " given");
+    settings.list = line.arguments[0];
+    settings.map = line.arguments[1];
+    return settings;
 }
 
 void print_tally(const seed_rain_tally &tally)
@@ -148,7 +138,12 @@ void print_tally(const seed_rain_tally &tally)
 
 int run_seedrain(int argc, char **argv)
 {
-    const command_line command = parse_command_line(argc, argv);
+    const command_line line = parse_command_line(seedrain_program, argc, argv);
+    if (line.outcome != command_outcome::run)
+        return finish_early(seedrain_program, line);
+    const command_line_settings command = settings_of(line);
+    if (!apply_quiet_option(seedrain_program, line))
+        return 1;
     start_program();
     recover_output_directory(command.map);
     gd_image map = create_seed_map(5000, 5000);

@@ -120,7 +120,7 @@ TEST_P(SeedrainRefuses, LeavingNothingBehind)
 INSTANTIATE_TEST_SUITE_P(
     Cases, SeedrainRefuses,
     testing::Values(
-        refusal_case{"no_operands", {}, "seedrain: needs a seedling list and a seed-map name, 0 given"},
+        refusal_case{"no_operands", {}, "usage: seedrain [options] SEEDLING-LIST SEED-MAP"},
         refusal_case{"three_operands", {"list.dat", "a.png", "b.png"},
                      "seedrain: needs a seedling list and a seed-map name, 3 given"},
         refusal_case{"establish_above_one", {"--establish", "1.5", "list.dat", "m.png"},
@@ -135,7 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "seedrain: --seed needs a whole number from 1 to 2147483646, not '0'"},
         refusal_case{"seed_fraction", {"--seed", "2.5", "list.dat", "m.png"},
                      "seedrain: --seed needs a whole number from 1 to 2147483646, not '2.5'"},
-        refusal_case{"option_without_value", {"list.dat", "m.png", "--seed"}, "seedrain: --seed needs a value"},
+        refusal_case{"option_without_value", {"list.dat", "m.png", "--seed"},
+                     "seedrain: option '--seed' needs a value"},
         refusal_case{"unknown_option", {"--density", "3", "list.dat", "m.png"},
                      "seedrain: unknown option '--density'"},
         refusal_case{"malformed_line", {"bad.dat", "m.png"},
