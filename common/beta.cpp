@@ -21,8 +21,7 @@ static_assert(std::bit_cast<uint32_t>(gamma_floor) == 0x415D0C55u);
 static_assert(std::numeric_limits<long double>::digits >= 64,
               "ibeta's quotient needs extended precision (64-bit significand)");
 
-constexpr int32_t starting_seed = -911;
-int32_t idum = starting_seed;
+int32_t idum = default_beta_seed_word;
 
 }  // namespace
 
@@ -57,9 +56,14 @@ long double ibeta(int nu, int omega)
     return ibeta_quotient(gamma_nu, gamma_omega);
 }
 
+void start_beta_stream(int32_t seed_word)
+{
+    idum = seed_word;
+}
+
 void restart_beta_stream()
 {
-    idum = starting_seed;
+    idum = default_beta_seed_word;
 }
 
 }  // namespace seedbank

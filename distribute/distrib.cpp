@@ -26,8 +26,8 @@ void fill_pallet(unsigned char *pallet, gdImagePtr map)
 
 }  // namespace
 
-status distrib(unsigned char **new_seed, const std::string &file_in, const std::string &file_out, float d_prob,
-               float pred, std::vector<output_file> &outputs)
+outcome<cohort_tally> distrib(unsigned char **new_seed, const std::string &file_in, const std::string &file_out,
+                              float d_prob, float pred, std::vector<output_file> &outputs)
 {
     owned_cvector pallet(0, 255);
     outcome<gd_image> read = read_seed_map(file_in);
@@ -49,7 +49,7 @@ status distrib(unsigned char **new_seed, const std::string &file_in, const std::
     // the draws and every output are those of a visit of all 5000 x 5000.
     const int last_x = std::min(field_side, gdImageSX(im_1) - 1);
     const int last_y = std::min(field_side, gdImageSY(im_1) - 1);
-    long long recruits = 0;
+    cohort_tally tally;
 
     // x outer, y inner: the order of the draws is part of the results.
     for (int x = 1; x <= last_x; ++x) {
@@ -76,23 +76,30 @@ status distrib(unsigned char **new_seed, const std::string &file_in, const std::
             }
 
             // Germinations beyond 255 are dropped from the grid but counted.
-            recruits += germ;
-            grid_column[y] = static_cast<unsigned char>(std::min(grid_column[y] + germ, 255));
+            const int kept = std::min(grid_column[y] + germ, 255) - grid_column[y];
+            grid_column[y] = static_cast<unsigned char>(grid_column[y] + kept);
+            tally.seeds_read += count;
+            tally.lost_to_predation += count - total;
+            tally.germinated += germ;
+            tally.dormant += dormants;
+            tally.seedlings_kept += kept;
             // dormants <= count <= 255.  Cells on row or column 5000 have no
             // pixel in the 5000 x 5000 map written.
-            if (im_2 != nullptr && x < field_side && y < field_side)
+            if (im_2 != nullptr && x < field_side && y < field_side) {
                 im_2->pixels[y][x] = pallet[dormants];
+                tally.carried_over += dormants;
+            }
         }
     }
 
-    std::printf("\t\t%lld Seeds recruited from %s.\n\n", recruits, file_in.c_str());
+    std::printf("\t\t%lld Seeds recruited from %s.\n\n", tally.germinated, file_in.c_str());
     if (im_2 != nullptr) {
         outcome<output_file> map = write_seed_map(im_2, file_out);
         if (!map)
             return map.error();
         outputs.push_back(std::move(map.value()));
     }
-    return {};
+    return tally;
 }
 
 }  // namespace seedbank::distribute

@@ -8,6 +8,20 @@
 
 namespace seedbank::distribute {
 
+// What became of one cohort's seeds.  seeds_read = lost_to_predation +
+// germinated + dormant.  seedlings_kept counts the germinations the grid
+// took in, after its saturation at 255.  carried_over counts the dormant
+// seeds written to the output map: all of them, except for the oldest cohort
+// (no map) and cells of a larger input map that lie outside the written one.
+struct cohort_tally {
+    long long seeds_read = 0;
+    long long lost_to_predation = 0;
+    long long germinated = 0;
+    long long dormant = 0;
+    long long seedlings_kept = 0;
+    long long carried_over = 0;
+};
+
 // Decides, seed by seed, whether each seed of the map `file_in` is lost to
 // predation (probability `pred`), germinates into its cell of `new_seed`
 // (saturating at 255) or stays dormant (probability `d_prob` once it
@@ -20,8 +34,10 @@ namespace seedbank::distribute {
 // `new_seed` is the field grid, indexed [x][y] with both from 1 to 5000.
 // Every seed takes one ibeta(1, 1) deviate for predation and every survivor
 // one more for dormancy, cells visited with x outer and y inner.
-status distrib(unsigned char **new_seed, const std::string &file_in, const std::string &file_out, float d_prob,
-               float pred, std::vector<output_file> &outputs);
+//
+// Returns the cohort's account of its seeds (see cohort_tally).
+outcome<cohort_tally> distrib(unsigned char **new_seed, const std::string &file_in, const std::string &file_out,
+                              float d_prob, float pred, std::vector<output_file> &outputs);
 
 // The two decisions.  The deviate is compared unrounded, in extended
 // precision; 1 - pred is exact in double for any single-precision pred, and

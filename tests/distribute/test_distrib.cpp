@@ -116,14 +116,16 @@ std::vector<long double> fresh_deviates(int n)
 // Runs distrib and returns what it printed; the output map, if any, is put
 // in place.
 std::string run_distrib(unsigned char **grid, const std::string &in, const std::string &out, float d_prob,
-                        float pred)
+                        float pred, cohort_tally *tally = nullptr)
 {
     testing::internal::CaptureStdout();
     std::vector<output_file> outputs;
-    const status ran = distrib(grid, in, out, d_prob, pred, outputs);
+    const outcome<cohort_tally> ran = distrib(grid, in, out, d_prob, pred, outputs);
     std::fflush(stdout);
     std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(ran.ok()) << ran.error().file << ": " << ran.error().reason;
+    if (ran.ok() && tally != nullptr)
+        *tally = ran.value();
     EXPECT_TRUE(commit_outputs(outputs).ok());
     return printed;
 }
@@ -162,12 +164,20 @@ TEST(DistribCohort, SaturatesTheGridCountsEveryRecruitAndDrawsCountPlusSurvivors
         grid.cells[2][3] = (unsigned char)c.grid_before;
         const std::string out = c.writes_map ? dir / "out.png" : "";
 
-        std::string printed = run_distrib(grid.cells, dir / "in.png", out, c.d_prob, c.pred);
+        cohort_tally tally;
+        std::string printed = run_distrib(grid.cells, dir / "in.png", out, c.d_prob, c.pred, &tally);
 
         EXPECT_EQ(printed, "\t\t" + std::to_string(c.recruits) + " Seeds recruited from " + dir / "in.png" + ".\n\n");
         EXPECT_EQ(grid.cells[2][3], c.grid_after);
         EXPECT_EQ(grid_total(grid.cells), c.grid_after);
         EXPECT_EQ(ibeta(1, 1), deviates[c.draws]) << "the stream must have advanced by " << c.draws;
+        // The account: every seed read is lost, germinates or stays dormant.
+        EXPECT_EQ(tally.seeds_read, c.count);
+        EXPECT_EQ(tally.germinated, c.recruits);
+        EXPECT_EQ(tally.dormant, c.dormant_written);
+        EXPECT_EQ(tally.lost_to_predation, c.count - c.recruits - c.dormant_written);
+        EXPECT_EQ(tally.seedlings_kept, c.grid_after - c.grid_before);
+        EXPECT_EQ(tally.carried_over, c.writes_map ? c.dormant_written : 0);
         if (c.writes_map) {
             decoded_image map = decode_png_file(out);
             ASSERT_EQ(map.width, 5000);
