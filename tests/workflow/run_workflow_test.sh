@@ -35,8 +35,10 @@ fail() {
 }
 
 # 1. Interrupt the first run once the first winter has written its stats,
-# as a batch system ending a job would (SIGTERM to snakemake).
-snakemake --cores 2 --configfile config/test.yaml >>snakemake.log 2>&1 &
+# as a batch system ending a job would: SIGTERM to snakemake, and if it has
+# not ended within 30 seconds, SIGKILL to it and every job it started (its
+# own process group), as a power loss would.
+setsid snakemake --cores 2 --configfile config/test.yaml >>snakemake.log 2>&1 &
 runner=$!
 for _ in $(seq 600); do
     compgen -G "results/*/rep*/stats/into_year2.csv" >/dev/null && break
@@ -44,7 +46,12 @@ for _ in $(seq 600); do
     sleep 0.2
 done
 kill -TERM "$runner" 2>/dev/null || true
-wait "$runner" || true
+for _ in $(seq 150); do
+    kill -0 "$runner" 2>/dev/null || break
+    sleep 0.2
+done
+kill -KILL -- "-$runner" 2>/dev/null || true
+wait "$runner" 2>/dev/null || true
 snakemake -n --cores 2 --configfile config/test.yaml 2>&1 | grep -q "Nothing to be done" &&
     fail "the first run was not interrupted"
 # A run ended harder than this leaves its lock behind; --unlock is then the
