@@ -94,20 +94,53 @@ uint8_t threshold_ranks::rank_of(long double deviate) const
     return rank;
 }
 
+namespace {
+
+// The work on a batch of table values that does not depend on the chain:
+// uniforms, gammas, ranks.  Done in pieces, so it can run while the chain of
+// the next batch waits on its loads.
+constexpr std::size_t piece = 16;  // deviates
+
+void rank_piece(const int32_t *table_value, const threshold_ranks &ranks, uint8_t *out,
+                std::size_t n)
+{
+    float u[2 * piece];
+    table_values_to_uniforms(table_value, u, 2 * n);
+    gamma_batch(u, u, 2 * n);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = ranks.rank_of_gammas(u[2 * i], u[2 * i + 1]);
+}
+
+}  // namespace
+
 void make_ranks(generator_state &state, const threshold_ranks &ranks, uint8_t *out, std::size_t n)
 {
-    int32_t table_value[2 * batch];
-    float u[2 * batch];
-    while (n > 0) {
+    // The chain is a serial run of dependent loads; the rest is independent
+    // arithmetic.  Interleaving the previous batch's pieces with the chain of
+    // the current batch lets the processor do both at once.
+    static_assert(batch % piece == 0);
+    int32_t table_value[2][2 * batch];
+    std::size_t pending = 0;      // deviates of the previous batch
+    uint8_t *pending_out = out;
+    int current = 0;
+    while (n > 0 || pending > 0) {
         const std::size_t count = std::min(n, batch);
-        for (std::size_t i = 0; i < 2 * count; ++i)
-            table_value[i] = next_table_value(state);
-        table_values_to_uniforms(table_value, u, 2 * count);
-        gamma_batch(u, u, 2 * count);
-        for (std::size_t i = 0; i < count; ++i)
-            out[i] = ranks.rank_of_gammas(u[2 * i], u[2 * i + 1]);
-        out += count;
+        int32_t *chain = table_value[current];
+        const int32_t *previous = table_value[1 - current];
+        std::size_t drawn = 0;
+        for (std::size_t done = 0; done < pending; done += piece) {
+            const std::size_t here = std::min(piece, pending - done);
+            const std::size_t draw_to = std::min(2 * count, drawn + 2 * piece);
+            for (; drawn < draw_to; ++drawn)
+                chain[drawn] = next_table_value(state);
+            rank_piece(previous + 2 * done, ranks, pending_out + done, here);
+        }
+        for (; drawn < 2 * count; ++drawn)
+            chain[drawn] = next_table_value(state);
+        pending_out += pending;
+        pending = count;
         n -= count;
+        current = 1 - current;
     }
 }
 
