@@ -1,0 +1,333 @@
+// The fast year: ranked deviates, maps decoded one ahead, dormant maps
+// compressed while the year goes on, messages in their plain order.
+#include "fast_year.h"
+
+#include <sched.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include <gd.h>
+
+#include "output_file.h"
+#include "seed_map.h"
+#include "stream_states.h"
+
+namespace seedbank::distribute {
+
+namespace {
+
+// Files larger than this are left to the plain reader, which refuses them
+// with its own message.
+constexpr std::size_t largest_read_ahead = std::size_t{1} << 30;
+
+// Standard output in the plain run's order.  While a map is being written
+// in the background, text is held; it is printed once that map is written
+// and closed, which is when the plain run would have gone on to print it.
+class ordered_progress {
+public:
+    void say(const std::string &text)
+    {
+        if (holding_)
+            held_ += text;
+        else
+            std::fputs(text.c_str(), stdout);
+    }
+    void hold() { holding_ = true; }
+    void release()
+    {
+        std::fputs(held_.c_str(), stdout);
+        held_.clear();
+        holding_ = false;
+    }
+
+private:
+    bool holding_ = false;
+    std::string held_;
+};
+
+// The cells of a decoded map, transposed in tiles so both planes are walked
+// along their rows of memory.
+cell_plane cells_of(gdImagePtr map)
+{
+    cell_plane cells;
+    cells.last_x = std::max(0, std::min(field_side, gdImageSX(map) - 1));
+    cells.last_y = std::max(0, std::min(field_side, gdImageSY(map) - 1));
+    const auto height = static_cast<std::size_t>(cells.last_y);
+    cells.counts.resize(static_cast<std::size_t>(cells.last_x) * height);
+    constexpr int tile = 64;
+    for (int y0 = 1; y0 <= cells.last_y; y0 += tile)
+        for (int x0 = 1; x0 <= cells.last_x; x0 += tile)
+            for (int y = y0; y < std::min(y0 + tile, cells.last_y + 1); ++y) {
+                const unsigned char *row = map->pixels[y];
+                for (int x = x0; x < std::min(x0 + tile, cells.last_x + 1); ++x)
+                    cells.counts[static_cast<std::size_t>(x - 1) * height + static_cast<std::size_t>(y - 1)] =
+                        row[x];
+            }
+    return cells;
+}
+
+// Reads and decodes a seed map without reporting anything: an empty result
+// when the file is not a regular file, cannot be read or is no seed map.
+// The plain reader is then run in its turn and reports the failure.
+std::optional<cell_plane> read_cells_quietly(const std::string &name)
+{
+    struct stat status;
+    if (stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<std::size_t>(status.st_size) > largest_read_ahead)
+        return std::nullopt;
+    std::ifstream file(name, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::vector<unsigned char> data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
+        return std::nullopt;
+    std::string reason;
+    gdImagePtr map = decode_seed_map(data.data(), data.size(), reason);
+    if (map == nullptr)
+        return std::nullopt;
+    data = {};
+    cell_plane cells = cells_of(map);
+    gdImageDestroy(map);
+    return cells;
+}
+
+// The dormant seeds of a cohort into a new 5000 x 5000 map (cells on row or
+// column 5000 have no pixel there), then its PNG bytes into `file`.
+void compress_map(gdImagePtr map, std::vector<uint8_t> dormants, int last_x, int last_y, FILE *file,
+                  int level)
+{
+    const int width = std::min(last_x, field_side - 1);
+    const int height = std::min(last_y, field_side - 1);
+    const auto column = static_cast<std::size_t>(last_y);
+    constexpr int tile = 64;
+    for (int x0 = 1; x0 <= width; x0 += tile)
+        for (int y0 = 1; y0 <= height; y0 += tile)
+            for (int y = y0; y < std::min(y0 + tile, height + 1); ++y) {
+                unsigned char *row = map->pixels[y];
+                for (int x = x0; x < std::min(x0 + tile, width + 1); ++x)
+                    // The map's palette holds grey v at index v.
+                    row[x] = dormants[static_cast<std::size_t>(x - 1) * column + static_cast<std::size_t>(y - 1)];
+            }
+    dormants = {};
+    gdImagePngEx(map, file, level);
+    gdImageDestroy(map);
+}
+
+// One dormant map on its way to disk: open (in the run's order), compressed
+// on a thread, closed in its turn.
+struct map_in_writing {
+    output_file file;
+    std::thread compressor;
+};
+
+class cohort_runner {
+public:
+    cohort_runner(unsigned char **new_seeds, const year_settings &settings, std::span<const cohort_step> schedule)
+        : new_seeds_(new_seeds),
+          settings_(settings),
+          ranks_(schedule_thresholds(schedule)),
+          stream_(make_stream(settings))
+    {
+    }
+
+    ~cohort_runner()
+    {
+        if (writing_ && writing_->compressor.joinable())
+            writing_->compressor.join();
+        if (reading_.valid())
+            reading_.wait();
+    }
+
+    void run(const std::string &input_label, const std::string &output_label,
+             std::span<const cohort_step> schedule)
+    {
+        progress_.say("Distributing:\n");
+        for (std::size_t k = 0; k < schedule.size(); ++k) {
+            const cohort_step &step = schedule[k];
+            const std::string next_input =
+                k + 1 < schedule.size() ? seed_map_name(schedule[k + 1].input_prefix, input_label) : "";
+            const std::string file_out =
+                step.output_prefix != nullptr ? seed_map_name(step.output_prefix, output_label) : "";
+            progress_.say(step.header);
+            run_cohort(step, seed_map_name(step.input_prefix, input_label), file_out, next_input);
+        }
+        progress_.say("Done.\n\n");
+        settle();
+    }
+
+private:
+    static std::unique_ptr<rank_stream> make_stream_for(const threshold_ranks &ranks, const year_settings &settings)
+    {
+        if (settings.seed_word == default_seed_word)
+            return std::make_unique<rank_stream>(ranks, settings.threads);
+        return std::make_unique<rank_stream>(ranks, settings.seed_word, settings.threads,
+                                             std::span<const generator_state>{}, stored_state_spacing);
+    }
+    std::unique_ptr<rank_stream> make_stream(const year_settings &settings)
+    {
+        return make_stream_for(ranks_, settings);
+    }
+
+    bool parallel() const { return settings_.threads > 1; }
+
+    // The cells of `name`: decoded ahead when that worked, else by the plain
+    // reader, which reports the failure after everything printed before it.
+    cell_plane cells_for(const std::string &name)
+    {
+        std::optional<cell_plane> cells;
+        if (reading_.valid() && reading_name_ == name)
+            cells = reading_.get();
+        else if (!parallel())
+            cells = read_cells_quietly(name);
+        if (cells)
+            return std::move(*cells);
+        settle();
+        gdImagePtr map = read_seed_map(name.c_str());
+        cell_plane plain = cells_of(map);
+        gdImageDestroy(map);
+        return plain;
+    }
+
+    void read_ahead(const std::string &name)
+    {
+        if (!parallel() || name.empty())
+            return;
+        reading_name_ = name;
+        reading_ = std::async(std::launch::async, read_cells_quietly, name);
+    }
+
+    void run_cohort(const cohort_step &step, const std::string &file_in, const std::string &file_out,
+                    const std::string &next_input)
+    {
+        const cell_plane cells = cells_for(file_in);
+        read_ahead(next_input);
+        std::vector<uint8_t> dormants;
+        if (!file_out.empty())
+            dormants.assign(cells.counts.size(), 0);
+        const long long recruits =
+            walk_cohort(new_seeds_, cells, *stream_, ranks_.index_of(1.0 - static_cast<double>(step.pred)),
+                        ranks_.index_of(static_cast<double>(step.d_prob)), file_out.empty() ? nullptr : &dormants);
+        char line[64];
+        std::snprintf(line, sizeof line, "\t\t%lld Seeds recruited from ", recruits);
+        progress_.say(line + file_in + ".\n\n");
+        if (!file_out.empty())
+            write_map(file_out, std::move(dormants), cells.last_x, cells.last_y);
+    }
+
+    // The plain run opens the map after the cohort's line and writes it
+    // before the next cohort begins: the earlier map is settled first, then
+    // this one opened, and what follows is held until it is settled.
+    void write_map(const std::string &name, std::vector<uint8_t> dormants, int last_x, int last_y)
+    {
+        settle();
+        gdImagePtr map = create_seed_map(field_side, field_side);
+        writing_ = std::make_unique<map_in_writing>();
+        writing_->file = open_output(name);
+        FILE *stream = writing_->file.stream;
+        if (parallel()) {
+            writing_->compressor = std::thread(compress_map, map, std::move(dormants), last_x, last_y, stream,
+                                               settings_.png_level);
+            progress_.hold();
+        } else {
+            compress_map(map, std::move(dormants), last_x, last_y, stream, settings_.png_level);
+            settle();
+        }
+    }
+
+    // Waits for the map being written, closes it (a write error ends the
+    // run here, with nothing printed after it) and prints what was held.
+    void settle()
+    {
+        if (writing_) {
+            if (writing_->compressor.joinable())
+                writing_->compressor.join();
+            close_output(writing_->file);
+            writing_.reset();
+        }
+        progress_.release();
+    }
+
+    unsigned char **new_seeds_;
+    const year_settings settings_;
+    const threshold_ranks ranks_;
+    std::unique_ptr<rank_stream> stream_;
+    ordered_progress progress_;
+    std::future<std::optional<cell_plane>> reading_;
+    std::string reading_name_;
+    std::unique_ptr<map_in_writing> writing_;
+};
+
+}  // namespace
+
+int available_cores()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    return std::max(1, CPU_COUNT(&set));
+}
+
+std::vector<double> schedule_thresholds(std::span<const cohort_step> schedule)
+{
+    std::vector<double> thresholds;
+    for (const cohort_step &step : schedule) {
+        thresholds.push_back(1.0 - static_cast<double>(step.pred));
+        thresholds.push_back(static_cast<double>(step.d_prob));
+    }
+    return thresholds;
+}
+
+long long walk_cohort(unsigned char **new_seed, const cell_plane &cells, rank_stream &stream,
+                      uint8_t survive_index, uint8_t dormant_index, std::vector<uint8_t> *dormants)
+{
+    long long recruits = 0;
+    const auto height = static_cast<std::size_t>(cells.last_y);
+    // x outer, y inner, as the plain walk: the order of the draws is part
+    // of the results.
+    for (int x = 1; x <= cells.last_x; ++x) {
+        const uint8_t *column = cells.counts.data() + static_cast<std::size_t>(x - 1) * height;
+        uint8_t *dormant_column =
+            dormants != nullptr ? dormants->data() + static_cast<std::size_t>(x - 1) * height : nullptr;
+        unsigned char *grid_column = new_seed[x];
+        for (std::size_t i = 0; i < height; ++i) {
+            const int count = column[i];
+            if (count == 0)
+                continue;
+            // All predation draws of the cell first, then one dormancy draw
+            // per survivor.
+            int total = 0;
+            for (int seed = 0; seed < count; ++seed)
+                total += stream.next() <= survive_index ? 1 : 0;
+            int dormant = 0;
+            for (int seed = 0; seed < total; ++seed)
+                dormant += stream.next() <= dormant_index ? 1 : 0;
+            const int germ = total - dormant;
+            recruits += germ;
+            unsigned char &cell = grid_column[i + 1];
+            cell = static_cast<unsigned char>(std::min(cell + germ, 255));
+            if (dormant_column != nullptr)
+                dormant_column[i] = static_cast<uint8_t>(dormant);
+        }
+    }
+    return recruits;
+}
+
+void distribute_cohorts_fast(unsigned char **new_seeds, const std::string &input_label,
+                             const std::string &output_label, const year_settings &settings,
+                             std::span<const cohort_step> schedule)
+{
+    cohort_runner runner(new_seeds, settings, schedule);
+    runner.run(input_label, output_label, schedule);
+}
+
+}  // namespace seedbank::distribute

@@ -1,0 +1,63 @@
+// The year's six cohort runs, fast: the same draws, decisions, messages and
+// bytes as distrib, cohort by cohort, with the work spread over threads.
+//
+// - The deviates come as ranks among the schedule's twelve thresholds from a
+//   rank_stream, made ahead by the producer threads.
+// - The next cohort's map is read and decoded while the current one is
+//   walked, into a column-major plane (x outer, as the walk reads it).
+// - Each finished dormant map is compressed on its own thread while the
+//   next cohort is walked.
+// - Messages keep their order: text that follows a map still being written
+//   is held until that map is written and closed, so a write that fails
+//   reports itself exactly where the plain run would.
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cohort_schedule.h"
+#include "deviate_engine.h"
+#include "rank_stream.h"
+
+namespace seedbank::distribute {
+
+struct year_settings {
+    int threads = 1;           // 1: no thread is started
+    int png_level = -1;        // zlib's compression level; -1 its default
+    int32_t seed_word = default_seed_word;
+};
+
+// The cores this process may run on (at least 1).
+int available_cores();
+
+// 1 - pred (formed in double from the single-precision pred) and d_prob of
+// every step: the only values a deviate is ever compared with.
+std::vector<double> schedule_thresholds(std::span<const cohort_step> schedule);
+
+// A seed map's cells as the walk reads them: column x (1..last_x) holds
+// the counts of y = 1..last_y at (x - 1) * last_y + (y - 1).
+struct cell_plane {
+    int last_x = 0;
+    int last_y = 0;
+    std::vector<uint8_t> counts;
+};
+
+// The fate of one cohort's seeds from its cells, deciding each with ranks:
+// a seed survives when its rank is at most `survive_index`, a survivor stays
+// dormant when its rank is at most `dormant_index`.  Adds the germinations
+// to `new_seed` (saturating at 255), writes each cell's dormant seeds into
+// `dormants` (same layout as the cells) when it is not null and returns the
+// number recruited.
+long long walk_cohort(unsigned char **new_seed, const cell_plane &cells, rank_stream &stream,
+                      uint8_t survive_index, uint8_t dormant_index, std::vector<uint8_t> *dormants);
+
+// Prints "Distributing:", runs the cohorts of `schedule` and prints "Done.";
+// every dormant map is written and closed (pending until commit_outputs())
+// when it returns.  Failures end the run as distrib's do, with the same
+// messages in the same order.
+void distribute_cohorts_fast(unsigned char **new_seeds, const std::string &input_label,
+                             const std::string &output_label, const year_settings &settings,
+                             std::span<const cohort_step> schedule = cohort_schedule);
+
+}  // namespace seedbank::distribute
