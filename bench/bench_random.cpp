@@ -10,6 +10,7 @@
 #include "beta.h"
 #include "deviate_engine.h"
 #include "random.h"
+#include "rank_stream.h"
 
 using namespace seedbank;
 
@@ -91,6 +92,22 @@ void engine_ranks(benchmark::State &state)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * block);
 }
 BENCHMARK(engine_ranks);
+
+// The year's consumer side: ranks read one by one from the rank stream, made
+// by `threads` producers (1: made by the reader itself).  Real time, since
+// the work is spread over threads.
+void rank_stream_next(benchmark::State &state)
+{
+    rank_stream stream(year_ranks(), static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        unsigned sum = 0;
+        for (std::size_t i = 0; i < block; ++i)
+            sum += stream.next();
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * block);
+}
+BENCHMARK(rank_stream_next)->Arg(1)->Arg(2)->UseRealTime();
 
 }  // namespace
 

@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Seeds, SeededState,
                                            SeedCase{"Zero", 0}, SeedCase{"Positive", 12345},
                                            SeedCase{"Large", -2147483646},
                                            SeedCase{"MostNegative", INT32_MIN}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &instance) { return std::string(instance.param.name); });
 
 TEST(SkipDeviates, IsTwoDrawsPerDeviate)
 {

@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"FourThreadsOtherSeedWalked", -123456789, 4, 8192, 0, 300000},
                       StreamCase{"TwoPiecesPerSegment", -911, 2, 131072, 2, 700000},
                       StreamCase{"FourThreadsPositiveSeed", 12345, 4, 4096, 0, 100000}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &instance) { return std::string(instance.param.name); });
 
 class DefaultRankStream : public ::testing::TestWithParam<int> {
 protected:
@@ -102,7 +102,7 @@ TEST_P(DefaultRankStream, GivesTheRanksOfIbeta)
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, DefaultRankStream, ::testing::Values(1, 2, 4),
-                         [](const auto &info) { return std::to_string(info.param) + "Threads"; });
+                         [](const auto &instance) { return std::to_string(instance.param) + "Threads"; });
 
 // A stream abandoned early stops its threads.
 TEST(RankStreamLifetime, StopsWhenDroppedEarly)

@@ -150,9 +150,9 @@ TEST_P(FastYear, EqualsThePlainYear)
 
 INSTANTIATE_TEST_SUITE_P(Densities, FastYear,
                          ::testing::Combine(::testing::ValuesIn(densities), ::testing::Values(1, 2, 4)),
-                         [](const auto &info) {
-                             return std::string(std::get<0>(info.param).name) + "_" +
-                                    std::to_string(std::get<1>(info.param)) + "Threads";
+                         [](const auto &instance) {
+                             return std::string(std::get<0>(instance.param).name) + "_" +
+                                    std::to_string(std::get<1>(instance.param)) + "Threads";
                          });
 
 namespace {
@@ -228,4 +228,4 @@ INSTANTIATE_TEST_SUITE_P(Seeds, FastYearSeed,
                                            seed_case{"MinusOne_2Threads", -1, 2},
                                            seed_case{"Other_4Threads", -4711, 4},
                                            seed_case{"Positive_2Threads", 12345, 2}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &instance) { return std::string(instance.param.name); });
