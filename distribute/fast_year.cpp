@@ -10,7 +10,6 @@
 #include <cstring>
 #include <fstream>
 #include <future>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -87,8 +86,9 @@ std::optional<cell_plane> read_cells_quietly(const std::string &name)
     std::ifstream file(name, std::ios::binary);
     if (!file)
         return std::nullopt;
-    std::vector<unsigned char> data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
+    std::vector<unsigned char> data(static_cast<std::size_t>(status.st_size));
+    file.read(reinterpret_cast<char *>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (file.gcount() != static_cast<std::streamsize>(data.size()) || file.peek() != std::char_traits<char>::eof())
         return std::nullopt;
     std::string reason;
     gdImagePtr map = decode_seed_map(data.data(), data.size(), reason);
@@ -101,13 +101,13 @@ std::optional<cell_plane> read_cells_quietly(const std::string &name)
 }
 
 // The dormant seeds of a cohort into a new 5000 x 5000 map (cells on row or
-// column 5000 have no pixel there), then its PNG bytes into `file`.
-void compress_map(gdImagePtr map, std::vector<uint8_t> dormants, int last_x, int last_y, FILE *file,
-                  int level)
+// column 5000 have no pixel there), transposed in tiles.
+gdImagePtr dormant_map(const cell_plane &dormants)
 {
-    const int width = std::min(last_x, field_side - 1);
-    const int height = std::min(last_y, field_side - 1);
-    const auto column = static_cast<std::size_t>(last_y);
+    gdImagePtr map = create_seed_map(field_side, field_side);
+    const int width = std::min(dormants.last_x, field_side - 1);
+    const int height = std::min(dormants.last_y, field_side - 1);
+    const auto column = static_cast<std::size_t>(dormants.last_y);
     constexpr int tile = 64;
     for (int x0 = 1; x0 <= width; x0 += tile)
         for (int y0 = 1; y0 <= height; y0 += tile)
@@ -115,9 +115,15 @@ void compress_map(gdImagePtr map, std::vector<uint8_t> dormants, int last_x, int
                 unsigned char *row = map->pixels[y];
                 for (int x = x0; x < std::min(x0 + tile, width + 1); ++x)
                     // The map's palette holds grey v at index v.
-                    row[x] = dormants[static_cast<std::size_t>(x - 1) * column + static_cast<std::size_t>(y - 1)];
+                    row[x] = dormants.counts[static_cast<std::size_t>(x - 1) * column +
+                                             static_cast<std::size_t>(y - 1)];
             }
-    dormants = {};
+    return map;
+}
+
+// The map's PNG bytes into `file`; the map is released.
+void compress_map(gdImagePtr map, FILE *file, int level)
+{
     gdImagePngEx(map, file, level);
     gdImageDestroy(map);
 }
@@ -208,37 +214,37 @@ private:
     void run_cohort(const cohort_step &step, const std::string &file_in, const std::string &file_out,
                     const std::string &next_input)
     {
-        const cell_plane cells = cells_for(file_in);
+        cell_plane cells = cells_for(file_in);
         read_ahead(next_input);
-        std::vector<uint8_t> dormants;
-        if (!file_out.empty())
-            dormants.assign(cells.counts.size(), 0);
         const long long recruits =
             walk_cohort(new_seeds_, cells, *stream_, ranks_.index_of(1.0 - static_cast<double>(step.pred)),
-                        ranks_.index_of(static_cast<double>(step.d_prob)), file_out.empty() ? nullptr : &dormants);
+                        ranks_.index_of(static_cast<double>(step.d_prob)));
         char line[64];
         std::snprintf(line, sizeof line, "\t\t%lld Seeds recruited from ", recruits);
         progress_.say(line + file_in + ".\n\n");
         if (!file_out.empty())
-            write_map(file_out, std::move(dormants), cells.last_x, cells.last_y);
+            write_map(file_out, std::move(cells));
     }
 
     // The plain run opens the map after the cohort's line and writes it
     // before the next cohort begins: the earlier map is settled first, then
     // this one opened, and what follows is held until it is settled.
-    void write_map(const std::string &name, std::vector<uint8_t> dormants, int last_x, int last_y)
+    // The plane is turned into the map here and freed before the next
+    // cohort's map is read, so that at most one dormant map is held besides
+    // the planes of the walk and of the read ahead.
+    void write_map(const std::string &name, cell_plane dormants)
     {
         settle();
-        gdImagePtr map = create_seed_map(field_side, field_side);
+        gdImagePtr map = dormant_map(dormants);
+        dormants = {};
         writing_ = std::make_unique<map_in_writing>();
         writing_->file = open_output(name);
         FILE *stream = writing_->file.stream;
         if (parallel()) {
-            writing_->compressor = std::thread(compress_map, map, std::move(dormants), last_x, last_y, stream,
-                                               settings_.png_level);
+            writing_->compressor = std::thread(compress_map, map, stream, settings_.png_level);
             progress_.hold();
         } else {
-            compress_map(map, std::move(dormants), last_x, last_y, stream, settings_.png_level);
+            compress_map(map, stream, settings_.png_level);
             settle();
         }
     }
@@ -287,17 +293,15 @@ std::vector<double> schedule_thresholds(std::span<const cohort_step> schedule)
     return thresholds;
 }
 
-long long walk_cohort(unsigned char **new_seed, const cell_plane &cells, rank_stream &stream,
-                      uint8_t survive_index, uint8_t dormant_index, std::vector<uint8_t> *dormants)
+long long walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &stream,
+                      uint8_t survive_index, uint8_t dormant_index)
 {
     long long recruits = 0;
     const auto height = static_cast<std::size_t>(cells.last_y);
     // x outer, y inner, as the plain walk: the order of the draws is part
     // of the results.
     for (int x = 1; x <= cells.last_x; ++x) {
-        const uint8_t *column = cells.counts.data() + static_cast<std::size_t>(x - 1) * height;
-        uint8_t *dormant_column =
-            dormants != nullptr ? dormants->data() + static_cast<std::size_t>(x - 1) * height : nullptr;
+        uint8_t *column = cells.counts.data() + static_cast<std::size_t>(x - 1) * height;
         unsigned char *grid_column = new_seed[x];
         for (std::size_t i = 0; i < height; ++i) {
             const int count = column[i];
@@ -315,8 +319,7 @@ long long walk_cohort(unsigned char **new_seed, const cell_plane &cells, rank_st
             recruits += germ;
             unsigned char &cell = grid_column[i + 1];
             cell = static_cast<unsigned char>(std::min(cell + germ, 255));
-            if (dormant_column != nullptr)
-                dormant_column[i] = static_cast<uint8_t>(dormant);
+            column[i] = static_cast<uint8_t>(dormant);
         }
     }
     return recruits;

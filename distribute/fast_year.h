@@ -46,11 +46,12 @@ struct cell_plane {
 // The fate of one cohort's seeds from its cells, deciding each with ranks:
 // a seed survives when its rank is at most `survive_index`, a survivor stays
 // dormant when its rank is at most `dormant_index`.  Adds the germinations
-// to `new_seed` (saturating at 255), writes each cell's dormant seeds into
-// `dormants` (same layout as the cells) when it is not null and returns the
-// number recruited.
-long long walk_cohort(unsigned char **new_seed, const cell_plane &cells, rank_stream &stream,
-                      uint8_t survive_index, uint8_t dormant_index, std::vector<uint8_t> *dormants);
+// to `new_seed` (saturating at 255) and returns the number recruited.  Each
+// cell's count is replaced by its dormant seeds (never more than the
+// count), so the plane becomes the cohort's dormant map without a second
+// one.
+long long walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &stream,
+                      uint8_t survive_index, uint8_t dormant_index);
 
 // Prints "Distributing:", runs the cohorts of `schedule` and prints "Done.";
 // every dormant map is written and closed (pending until commit_outputs())
