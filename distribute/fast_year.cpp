@@ -8,15 +8,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <future>
 #include <memory>
-#include <optional>
 #include <thread>
 
 #include <gd.h>
 
-#include "output_file.h"
+#include "owners.h"
 #include "seed_map.h"
 #include "stream_states.h"
 
@@ -24,13 +22,10 @@ namespace seedbank::distribute {
 
 namespace {
 
-// Files larger than this are left to the plain reader, which refuses them
-// with its own message.
-constexpr std::size_t largest_read_ahead = std::size_t{1} << 30;
-
 // Standard output in the plain run's order.  While a map is being written
 // in the background, text is held; it is printed once that map is written
-// and closed, which is when the plain run would have gone on to print it.
+// and closed, which is when the plain run would have gone on to print it,
+// and dropped when the writing failed, since the plain run stops there.
 class ordered_progress {
 public:
     void say(const std::string &text)
@@ -44,6 +39,10 @@ public:
     void release()
     {
         std::fputs(held_.c_str(), stdout);
+        drop();
+    }
+    void drop()
+    {
         held_.clear();
         holding_ = false;
     }
@@ -74,37 +73,29 @@ cell_plane cells_of(gdImagePtr map)
     return cells;
 }
 
-// Reads and decodes a seed map without reporting anything: an empty result
-// when the file is not a regular file, cannot be read or is no seed map.
-// The plain reader is then run in its turn and reports the failure.
-std::optional<cell_plane> read_cells_quietly(const std::string &name)
+// The cells of the seed map `name`.
+outcome<cell_plane> read_cells(const std::string &name)
+{
+    outcome<gd_image> map = read_seed_map(name);
+    if (!map)
+        return map.error();
+    return cells_of(map.value().get());
+}
+
+// Only regular files are read ahead: a pipe or a device is read in its turn,
+// as the plain run reads it.
+bool may_read_ahead(const std::string &name)
 {
     struct stat status;
-    if (stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        static_cast<std::size_t>(status.st_size) > largest_read_ahead)
-        return std::nullopt;
-    std::ifstream file(name, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    std::vector<unsigned char> data(static_cast<std::size_t>(status.st_size));
-    file.read(reinterpret_cast<char *>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (file.gcount() != static_cast<std::streamsize>(data.size()) || file.peek() != std::char_traits<char>::eof())
-        return std::nullopt;
-    std::string reason;
-    gdImagePtr map = decode_seed_map(data.data(), data.size(), reason);
-    if (map == nullptr)
-        return std::nullopt;
-    data = {};
-    cell_plane cells = cells_of(map);
-    gdImageDestroy(map);
-    return cells;
+    return stat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 // The dormant seeds of a cohort into a new 5000 x 5000 map (cells on row or
 // column 5000 have no pixel there), transposed in tiles.
-gdImagePtr dormant_map(const cell_plane &dormants)
+gd_image dormant_map(const cell_plane &dormants)
 {
-    gdImagePtr map = create_seed_map(field_side, field_side);
+    gd_image owned = create_seed_map(field_side, field_side);
+    gdImagePtr map = owned.get();
     const int width = std::min(dormants.last_x, field_side - 1);
     const int height = std::min(dormants.last_y, field_side - 1);
     const auto column = static_cast<std::size_t>(dormants.last_y);
@@ -118,14 +109,16 @@ gdImagePtr dormant_map(const cell_plane &dormants)
                     row[x] = dormants.counts[static_cast<std::size_t>(x - 1) * column +
                                              static_cast<std::size_t>(y - 1)];
             }
-    return map;
+    return owned;
 }
 
-// The map's PNG bytes into `file`; the map is released.
-void compress_map(gdImagePtr map, FILE *file, int level)
+// The map's PNG bytes into `file`, which is then closed; the map is
+// released.  zlib alone decides the bytes, whichever thread runs it.
+status compress_map(gd_image map, output_file &file, int level)
 {
-    gdImagePngEx(map, file, level);
-    gdImageDestroy(map);
+    gdImagePngEx(map.get(), file.stream(), level);
+    map.reset();
+    return close_output(file);
 }
 
 // One dormant map on its way to disk: open (in the run's order), compressed
@@ -133,15 +126,18 @@ void compress_map(gdImagePtr map, FILE *file, int level)
 struct map_in_writing {
     output_file file;
     std::thread compressor;
+    status written;
 };
 
 class cohort_runner {
 public:
-    cohort_runner(unsigned char **new_seeds, const year_settings &settings, std::span<const cohort_step> schedule)
+    cohort_runner(unsigned char **new_seeds, const year_settings &settings, std::span<const cohort_step> schedule,
+                  std::vector<output_file> &outputs)
         : new_seeds_(new_seeds),
           settings_(settings),
           ranks_(schedule_thresholds(schedule)),
-          stream_(make_stream(settings))
+          stream_(make_stream(ranks_, settings)),
+          outputs_(outputs)
     {
     }
 
@@ -153,8 +149,8 @@ public:
             reading_.wait();
     }
 
-    void run(const std::string &input_label, const std::string &output_label,
-             std::span<const cohort_step> schedule)
+    status run(const std::string &input_label, const std::string &output_label,
+               std::span<const cohort_step> schedule)
     {
         progress_.say("Distributing:\n");
         for (std::size_t k = 0; k < schedule.size(); ++k) {
@@ -164,57 +160,53 @@ public:
             const std::string file_out =
                 step.output_prefix != nullptr ? seed_map_name(step.output_prefix, output_label) : "";
             progress_.say(step.header);
-            run_cohort(step, seed_map_name(step.input_prefix, input_label), file_out, next_input);
+            if (status ran = run_cohort(step, seed_map_name(step.input_prefix, input_label), file_out, next_input);
+                !ran)
+                return ran;
         }
         progress_.say("Done.\n\n");
-        settle();
+        return settle();
     }
 
 private:
-    static std::unique_ptr<rank_stream> make_stream_for(const threshold_ranks &ranks, const year_settings &settings)
+    static std::unique_ptr<rank_stream> make_stream(const threshold_ranks &ranks, const year_settings &settings)
     {
         if (settings.seed_word == default_seed_word)
             return std::make_unique<rank_stream>(ranks, settings.threads);
         return std::make_unique<rank_stream>(ranks, settings.seed_word, settings.threads,
                                              std::span<const generator_state>{}, stored_state_spacing);
     }
-    std::unique_ptr<rank_stream> make_stream(const year_settings &settings)
-    {
-        return make_stream_for(ranks_, settings);
-    }
 
     bool parallel() const { return settings_.threads > 1; }
 
-    // The cells of `name`: decoded ahead when that worked, else by the plain
-    // reader, which reports the failure after everything printed before it.
-    cell_plane cells_for(const std::string &name)
+    // The cells of `name`, read ahead or now.  A failure is reported after
+    // the map being written is settled: the plain run would have met that
+    // map's failure first.
+    outcome<cell_plane> cells_for(const std::string &name)
     {
-        std::optional<cell_plane> cells;
-        if (reading_.valid() && reading_name_ == name)
-            cells = reading_.get();
-        else if (!parallel())
-            cells = read_cells_quietly(name);
-        if (cells)
-            return std::move(*cells);
-        settle();
-        gdImagePtr map = read_seed_map(name.c_str());
-        cell_plane plain = cells_of(map);
-        gdImageDestroy(map);
-        return plain;
+        outcome<cell_plane> cells = reading_.valid() && reading_name_ == name ? reading_.get() : read_cells(name);
+        if (!cells) {
+            if (status settled = settle(); !settled)
+                return settled.error();
+        }
+        return cells;
     }
 
     void read_ahead(const std::string &name)
     {
-        if (!parallel() || name.empty())
+        if (!parallel() || name.empty() || !may_read_ahead(name))
             return;
         reading_name_ = name;
-        reading_ = std::async(std::launch::async, read_cells_quietly, name);
+        reading_ = std::async(std::launch::async, read_cells, name);
     }
 
-    void run_cohort(const cohort_step &step, const std::string &file_in, const std::string &file_out,
-                    const std::string &next_input)
+    status run_cohort(const cohort_step &step, const std::string &file_in, const std::string &file_out,
+                      const std::string &next_input)
     {
-        cell_plane cells = cells_for(file_in);
+        outcome<cell_plane> read = cells_for(file_in);
+        if (!read)
+            return read.error();
+        cell_plane &cells = read.value();
         read_ahead(next_input);
         const long long recruits =
             walk_cohort(new_seeds_, cells, *stream_, ranks_.index_of(1.0 - static_cast<double>(step.pred)),
@@ -222,52 +214,71 @@ private:
         char line[64];
         std::snprintf(line, sizeof line, "\t\t%lld Seeds recruited from ", recruits);
         progress_.say(line + file_in + ".\n\n");
-        if (!file_out.empty())
-            write_map(file_out, std::move(cells));
+        if (file_out.empty())
+            return {};
+        return write_map(file_out, std::move(cells));
     }
 
     // The plain run opens the map after the cohort's line and writes it
     // before the next cohort begins: the earlier map is settled first, then
-    // this one opened, and what follows is held until it is settled.
-    // The plane is turned into the map here and freed before the next
-    // cohort's map is read, so that at most one dormant map is held besides
-    // the planes of the walk and of the read ahead.
-    void write_map(const std::string &name, cell_plane dormants)
+    // this one opened, and what follows is held until it is settled.  The
+    // plane is turned into the map here and freed before the next cohort's
+    // map is read, so that at most one dormant map is held besides the
+    // planes of the walk and of the read ahead.
+    status write_map(const std::string &name, cell_plane dormants)
     {
-        settle();
-        gdImagePtr map = dormant_map(dormants);
+        if (status settled = settle(); !settled)
+            return settled;
+        gd_image map = dormant_map(dormants);
         dormants = {};
+        outcome<output_file> opened = open_output(name);
+        if (!opened)
+            return opened.error();
         writing_ = std::make_unique<map_in_writing>();
-        writing_->file = open_output(name);
-        FILE *stream = writing_->file.stream;
-        if (parallel()) {
-            writing_->compressor = std::thread(compress_map, map, stream, settings_.png_level);
-            progress_.hold();
-        } else {
-            compress_map(map, stream, settings_.png_level);
-            settle();
+        writing_->file = std::move(opened.value());
+        map_in_writing &writing = *writing_;
+        const int level = settings_.png_level;
+        if (!parallel()) {
+            writing.written = compress_map(std::move(map), writing.file, level);
+            return settle();
         }
+        writing.compressor = std::thread([&writing, level, owned = std::move(map)]() mutable {
+            writing.written = compress_map(std::move(owned), writing.file, level);
+        });
+        progress_.hold();
+        return {};
     }
 
-    // Waits for the map being written, closes it (a write error ends the
-    // run here, with nothing printed after it) and prints what was held.
-    void settle()
+    // Waits for the map being written.  Written and closed: it joins the
+    // outputs and the held text is printed.  Failed: the held text is
+    // dropped and the failure returned.
+    status settle()
     {
-        if (writing_) {
-            if (writing_->compressor.joinable())
-                writing_->compressor.join();
-            close_output(writing_->file);
-            writing_.reset();
+        if (!writing_) {
+            progress_.release();
+            return {};
+        }
+        if (writing_->compressor.joinable())
+            writing_->compressor.join();
+        const status written = writing_->written;
+        if (written)
+            outputs_.push_back(std::move(writing_->file));
+        writing_.reset();
+        if (!written) {
+            progress_.drop();
+            return written;
         }
         progress_.release();
+        return {};
     }
 
     unsigned char **new_seeds_;
     const year_settings settings_;
     const threshold_ranks ranks_;
     std::unique_ptr<rank_stream> stream_;
+    std::vector<output_file> &outputs_;
     ordered_progress progress_;
-    std::future<std::optional<cell_plane>> reading_;
+    std::future<outcome<cell_plane>> reading_;
     std::string reading_name_;
     std::unique_ptr<map_in_writing> writing_;
 };
@@ -325,12 +336,12 @@ long long walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &
     return recruits;
 }
 
-void distribute_cohorts_fast(unsigned char **new_seeds, const std::string &input_label,
-                             const std::string &output_label, const year_settings &settings,
-                             std::span<const cohort_step> schedule)
+status distribute_cohorts_fast(unsigned char **new_seeds, const std::string &input_label,
+                               const std::string &output_label, const year_settings &settings,
+                               std::vector<output_file> &outputs, std::span<const cohort_step> schedule)
 {
-    cohort_runner runner(new_seeds, settings, schedule);
-    runner.run(input_label, output_label, schedule);
+    cohort_runner runner(new_seeds, settings, schedule, outputs);
+    return runner.run(input_label, output_label, schedule);
 }
 
 }  // namespace seedbank::distribute

@@ -9,7 +9,8 @@
 //   next cohort is walked.
 // - Messages keep their order: text that follows a map still being written
 //   is held until that map is written and closed, so a write that fails
-//   reports itself exactly where the plain run would.
+//   stops the run exactly where the plain run would, with nothing printed
+//   after the cohort line that precedes it.
 #pragma once
 #include <cstdint>
 #include <span>
@@ -18,6 +19,8 @@
 
 #include "cohort_schedule.h"
 #include "deviate_engine.h"
+#include "outcome.h"
+#include "output_file.h"
 #include "rank_stream.h"
 
 namespace seedbank::distribute {
@@ -54,11 +57,13 @@ long long walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &
                       uint8_t survive_index, uint8_t dormant_index);
 
 // Prints "Distributing:", runs the cohorts of `schedule` and prints "Done.";
-// every dormant map is written and closed (pending until commit_outputs())
-// when it returns.  Failures end the run as distrib's do, with the same
-// messages in the same order.
-void distribute_cohorts_fast(unsigned char **new_seeds, const std::string &input_label,
-                             const std::string &output_label, const year_settings &settings,
-                             std::span<const cohort_step> schedule = cohort_schedule);
+// every dormant map is written, closed and appended to `outputs` (pending
+// until the caller commits them) when it returns.  Fails where the plain
+// cohort runs fail, with what they printed before the failure printed and
+// nothing else.
+status distribute_cohorts_fast(unsigned char **new_seeds, const std::string &input_label,
+                               const std::string &output_label, const year_settings &settings,
+                               std::vector<output_file> &outputs,
+                               std::span<const cohort_step> schedule = cohort_schedule);
 
 }  // namespace seedbank::distribute

@@ -19,7 +19,9 @@
 #include "distrib.h"
 #include "fast_year.h"
 #include "fixture_maps.h"
+#include "outcome.h"
 #include "output_file.h"
+#include "owners.h"
 #include "program_run.h"
 #include "random.h"
 #include "ranged_arrays.h"
@@ -80,19 +82,21 @@ year_result run_year(const std::string &directory, Cohorts cohorts)
 {
     const std::string previous = std::filesystem::current_path();
     EXPECT_EQ(chdir(directory.c_str()), 0);
-    unsigned char **grid = cmatrix(1, field_side, 1, field_side);
+    owned_cmatrix owned_grid(1, field_side, 1, field_side);
+    unsigned char **grid = owned_grid.get();
     clear_grid(grid);
+    std::vector<output_file> outputs;
     testing::internal::CaptureStdout();
-    cohorts(grid);
+    const status ran = cohorts(grid, outputs);
     std::fflush(stdout);
     year_result result;
     result.out = testing::internal::GetCapturedStdout();
-    commit_outputs();
+    EXPECT_TRUE(ran.ok()) << ran.error().file << ": " << ran.error().reason;
+    EXPECT_TRUE(commit_outputs(outputs).ok());
     for (int x = 1; x <= field_side; ++x)
         result.grid.insert(result.grid.end(), grid[x] + 1, grid[x] + 1 + field_side);
     for (const char *prefix : {"Dorm1_Yr", "Dorm2_Yr", "Dorm3_Yr", "Dorm4_Yr", "Dorm5_Yr"})
         result.maps.push_back(file_bytes(seed_map_name(prefix, "2")));
-    free_cmatrix(grid, 1, field_side, 1, field_side);
     EXPECT_EQ(chdir(previous.c_str()), 0);
     return result;
 }
@@ -102,21 +106,24 @@ year_result plain_year(const std::string &directory)
 {
     restart_random_module();
     restart_beta_stream();
-    return run_year(directory, [](unsigned char **grid) {
+    return run_year(directory, [](unsigned char **grid, std::vector<output_file> &outputs) -> status {
         std::printf("Distributing:\n");
         for (const cohort_step &step : cohort_schedule) {
             std::printf("%s", step.header);
             const std::string out = step.output_prefix ? seed_map_name(step.output_prefix, "2") : "";
-            distrib(grid, seed_map_name(step.input_prefix, "1"), out, step.d_prob, step.pred);
+            if (status ran = distrib(grid, seed_map_name(step.input_prefix, "1"), out, step.d_prob, step.pred, outputs);
+                !ran)
+                return ran;
         }
         std::printf("Done.\n\n");
+        return {};
     });
 }
 
 year_result fast_year(const std::string &directory, const year_settings &settings)
 {
-    return run_year(directory, [&](unsigned char **grid) {
-        distribute_cohorts_fast(grid, "1", "2", settings);
+    return run_year(directory, [&](unsigned char **grid, std::vector<output_file> &outputs) {
+        return distribute_cohorts_fast(grid, "1", "2", settings, outputs);
     });
 }
 
