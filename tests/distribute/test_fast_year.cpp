@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -236,3 +237,102 @@ INSTANTIATE_TEST_SUITE_P(Seeds, FastYearSeed,
                                            seed_case{"Other_4Threads", -4711, 4},
                                            seed_case{"Positive_2Threads", 12345, 2}),
                          [](const auto &instance) { return std::string(instance.param.name); });
+
+namespace {
+
+struct failing_case {
+    const char *name;
+    std::function<void(const std::string &directory)> break_year;
+};
+
+// A year's files broken in one place: the fast year fails where the plain
+// one fails, having printed the same text, with the same failure.
+const failing_case failing_cases[] = {
+    {"FirstMapMissing",
+     [](const std::string &d) { std::filesystem::remove(d + "/Dorm5_Yr1.png"); }},
+    {"MiddleMapMissing",
+     [](const std::string &d) { std::filesystem::remove(d + "/Dorm2_Yr1.png"); }},
+    {"MiddleMapNotAPng",
+     [](const std::string &d) { std::ofstream(d + "/Dorm3_Yr1.png") << "not a seed map"; }},
+    {"MapWriteFails",
+     [](const std::string &d) { std::filesystem::create_symlink("/dev/full", d + "/Dorm4_Yr2.png"); }},
+    {"MapCannotBeOpened",
+     [](const std::string &d) { std::filesystem::create_directory(d + "/Dorm3_Yr2.png"); }},
+    {"WriteFailsThenMapMissing",
+     [](const std::string &d) {
+         std::filesystem::create_symlink("/dev/full", d + "/Dorm5_Yr2.png");
+         std::filesystem::remove(d + "/Dorm3_Yr1.png");
+     }},
+};
+
+class FastYearFailure : public ::testing::TestWithParam<std::tuple<failing_case, int>> {};
+
+struct failed_year {
+    std::string out;
+    status result;
+};
+
+template <typename Cohorts>
+failed_year run_failing_year(const std::string &directory, Cohorts cohorts)
+{
+    const std::string previous = std::filesystem::current_path();
+    EXPECT_EQ(chdir(directory.c_str()), 0);
+    owned_cmatrix grid(1, field_side, 1, field_side);
+    clear_grid(grid.get());
+    std::vector<output_file> outputs;
+    testing::internal::CaptureStdout();
+    failed_year year;
+    year.result = cohorts(grid.get(), outputs);
+    std::fflush(stdout);
+    year.out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(chdir(previous.c_str()), 0);
+    return year;
+}
+
+}  // namespace
+
+TEST_P(FastYearFailure, FailsWhereThePlainYearFails)
+{
+    const auto &[c, threads] = GetParam();
+    scratch_directory plain_dir;
+    scratch_directory fast_dir;
+    for (const std::string &dir : {plain_dir.path(), fast_dir.path()}) {
+        write_year_maps(dir, densities[1]);
+        c.break_year(dir);
+    }
+    restart_random_module();
+    restart_beta_stream();
+    const failed_year plain =
+        run_failing_year(plain_dir.path(), [](unsigned char **grid, std::vector<output_file> &outputs) -> status {
+            std::printf("Distributing:\n");
+            for (const cohort_step &step : cohort_schedule) {
+                std::printf("%s", step.header);
+                const std::string out = step.output_prefix ? seed_map_name(step.output_prefix, "2") : "";
+                if (status ran =
+                        distrib(grid, seed_map_name(step.input_prefix, "1"), out, step.d_prob, step.pred, outputs);
+                    !ran)
+                    return ran;
+            }
+            std::printf("Done.\n\n");
+            return {};
+        });
+    year_settings settings;
+    settings.threads = threads;
+    const failed_year fast =
+        run_failing_year(fast_dir.path(), [&](unsigned char **grid, std::vector<output_file> &outputs) {
+            return distribute_cohorts_fast(grid, "1", "2", settings, outputs);
+        });
+    ASSERT_FALSE(plain.result.ok());
+    ASSERT_FALSE(fast.result.ok());
+    EXPECT_EQ(fast.out, plain.out);
+    EXPECT_EQ(fast.result.error().what, plain.result.error().what);
+    EXPECT_EQ(fast.result.error().file, plain.result.error().file);
+    EXPECT_EQ(fast.result.error().reason, plain.result.error().reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FastYearFailure,
+                         ::testing::Combine(::testing::ValuesIn(failing_cases), ::testing::Values(1, 2)),
+                         [](const auto &instance) {
+                             return std::string(std::get<0>(instance.param).name) + "_" +
+                                    std::to_string(std::get<1>(instance.param)) + "Threads";
+                         });
