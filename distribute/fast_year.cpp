@@ -112,13 +112,11 @@ gd_image dormant_map(const cell_plane &dormants)
     return owned;
 }
 
-// The map's PNG bytes into `file`, which is then closed; the map is
-// released.  zlib alone decides the bytes, whichever thread runs it.
-status compress_map(gd_image map, output_file &file, int level)
+// The map's PNG bytes into `stream`; the map is released.  zlib alone
+// decides the bytes, whichever thread runs it.
+void compress_map(gd_image map, FILE *stream, int level)
 {
-    gdImagePngEx(map.get(), file.stream(), level);
-    map.reset();
-    return close_output(file);
+    gdImagePngEx(map.get(), stream, level);
 }
 
 // One dormant map on its way to disk: open (in the run's order), compressed
@@ -126,7 +124,6 @@ status compress_map(gd_image map, output_file &file, int level)
 struct map_in_writing {
     output_file file;
     std::thread compressor;
-    status written;
 };
 
 class cohort_runner {
@@ -239,19 +236,18 @@ private:
         map_in_writing &writing = *writing_;
         const int level = settings_.png_level;
         if (!parallel()) {
-            writing.written = compress_map(std::move(map), writing.file, level);
+            compress_map(std::move(map), writing.file.stream(), level);
             return settle();
         }
-        writing.compressor = std::thread([&writing, level, owned = std::move(map)]() mutable {
-            writing.written = compress_map(std::move(owned), writing.file, level);
-        });
+        writing.compressor = std::thread(compress_map, std::move(map), writing.file.stream(), level);
         progress_.hold();
         return {};
     }
 
-    // Waits for the map being written.  Written and closed: it joins the
-    // outputs and the held text is printed.  Failed: the held text is
-    // dropped and the failure returned.
+    // Waits for the map being written and closes it here, on the run's own
+    // thread, where the plain run syncs and closes its files.  Written and
+    // closed: it joins the outputs and the held text is printed.  Failed:
+    // the held text is dropped and the failure returned.
     status settle()
     {
         if (!writing_) {
@@ -260,7 +256,7 @@ private:
         }
         if (writing_->compressor.joinable())
             writing_->compressor.join();
-        const status written = writing_->written;
+        const status written = close_output(writing_->file);
         if (written)
             outputs_.push_back(std::move(writing_->file));
         writing_.reset();

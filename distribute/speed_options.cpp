@@ -19,7 +19,7 @@ bool parse_number(const char *text, long low, long high, int &value)
     if (errno != 0 || *end != '\0' || number < low || number > high)
         return false;
     value = static_cast<int>(number);
-    return {};
+    return true;
 }
 
 }  // namespace
