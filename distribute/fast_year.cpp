@@ -128,11 +128,11 @@ struct map_in_writing {
 
 class cohort_runner {
 public:
-    cohort_runner(unsigned char **new_seeds, const year_settings &settings, std::span<const cohort_step> schedule,
+    cohort_runner(unsigned char **new_seeds, const year_settings &settings, std::span<const cohort_run> runs,
                   std::vector<output_file> &outputs)
         : new_seeds_(new_seeds),
           settings_(settings),
-          ranks_(schedule_thresholds(schedule)),
+          ranks_(year_thresholds(runs)),
           stream_(make_stream(ranks_, settings)),
           outputs_(outputs)
     {
@@ -146,23 +146,21 @@ public:
             reading_.wait();
     }
 
-    status run(const std::string &input_label, const std::string &output_label,
-               std::span<const cohort_step> schedule)
+    outcome<std::vector<cohort_tally>> run(std::span<const cohort_run> runs)
     {
+        std::vector<cohort_tally> tallies;
         progress_.say("Distributing:\n");
-        for (std::size_t k = 0; k < schedule.size(); ++k) {
-            const cohort_step &step = schedule[k];
-            const std::string next_input =
-                k + 1 < schedule.size() ? seed_map_name(schedule[k + 1].input_prefix, input_label) : "";
-            const std::string file_out =
-                step.output_prefix != nullptr ? seed_map_name(step.output_prefix, output_label) : "";
-            progress_.say(step.header);
-            if (status ran = run_cohort(step, seed_map_name(step.input_prefix, input_label), file_out, next_input);
-                !ran)
-                return ran;
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            progress_.say(runs[k].header);
+            outcome<cohort_tally> ran = run_cohort(runs[k], k + 1 < runs.size() ? runs[k + 1].file_in : "");
+            if (!ran)
+                return ran.error();
+            tallies.push_back(ran.value());
         }
         progress_.say("Done.\n\n");
-        return settle();
+        if (status settled = settle(); !settled)
+            return settled.error();
+        return tallies;
     }
 
 private:
@@ -197,23 +195,23 @@ private:
         reading_ = std::async(std::launch::async, read_cells, name);
     }
 
-    status run_cohort(const cohort_step &step, const std::string &file_in, const std::string &file_out,
-                      const std::string &next_input)
+    outcome<cohort_tally> run_cohort(const cohort_run &run, const std::string &next_input)
     {
-        outcome<cell_plane> read = cells_for(file_in);
+        outcome<cell_plane> read = cells_for(run.file_in);
         if (!read)
             return read.error();
         cell_plane &cells = read.value();
         read_ahead(next_input);
-        const long long recruits =
-            walk_cohort(new_seeds_, cells, *stream_, ranks_.index_of(1.0 - static_cast<double>(step.pred)),
-                        ranks_.index_of(static_cast<double>(step.d_prob)));
+        const cohort_tally tally =
+            walk_cohort(new_seeds_, cells, *stream_, ranks_.index_of(1.0 - static_cast<double>(run.pred)),
+                        ranks_.index_of(static_cast<double>(run.d_prob)), !run.file_out.empty());
         char line[64];
-        std::snprintf(line, sizeof line, "\t\t%lld Seeds recruited from ", recruits);
-        progress_.say(line + file_in + ".\n\n");
-        if (file_out.empty())
-            return {};
-        return write_map(file_out, std::move(cells));
+        std::snprintf(line, sizeof line, "\t\t%lld Seeds recruited from ", tally.germinated);
+        progress_.say(line + run.file_in + ".\n\n");
+        if (!run.file_out.empty())
+            if (status written = write_map(run.file_out, std::move(cells)); !written)
+                return written.error();
+        return tally;
     }
 
     // The plain run opens the map after the cohort's line and writes it
@@ -290,20 +288,33 @@ int available_cores()
     return std::max(1, CPU_COUNT(&set));
 }
 
-std::vector<double> schedule_thresholds(std::span<const cohort_step> schedule)
+std::vector<cohort_run> built_in_year(const std::string &input_label, const std::string &output_label)
+{
+    std::vector<cohort_run> runs;
+    for (const cohort_step &step : cohort_schedule)
+        runs.push_back({step.header, seed_map_name(step.input_prefix, input_label),
+                        step.output_prefix != nullptr ? seed_map_name(step.output_prefix, output_label) : "",
+                        step.d_prob, step.pred});
+    return runs;
+}
+
+std::vector<double> year_thresholds(std::span<const cohort_run> runs)
 {
     std::vector<double> thresholds;
-    for (const cohort_step &step : schedule) {
-        thresholds.push_back(1.0 - static_cast<double>(step.pred));
-        thresholds.push_back(static_cast<double>(step.d_prob));
+    for (const cohort_run &run : runs) {
+        thresholds.push_back(1.0 - static_cast<double>(run.pred));
+        thresholds.push_back(static_cast<double>(run.d_prob));
     }
     return thresholds;
 }
 
-long long walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &stream,
-                      uint8_t survive_index, uint8_t dormant_index)
+cohort_tally walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &stream, uint8_t survive_index,
+                         uint8_t dormant_index, bool writes_map)
 {
-    long long recruits = 0;
+    cohort_tally tally;
+    // Cells on row or column 5000 have no pixel in the 5000 x 5000 map
+    // written: their dormant seeds are not carried over.
+    const int last_written = field_side - 1;
     const auto height = static_cast<std::size_t>(cells.last_y);
     // x outer, y inner, as the plain walk: the order of the draws is part
     // of the results.
@@ -323,21 +334,29 @@ long long walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &
             for (int seed = 0; seed < total; ++seed)
                 dormant += stream.next() <= dormant_index ? 1 : 0;
             const int germ = total - dormant;
-            recruits += germ;
             unsigned char &cell = grid_column[i + 1];
-            cell = static_cast<unsigned char>(std::min(cell + germ, 255));
+            const int kept = std::min(cell + germ, 255) - cell;
+            cell = static_cast<unsigned char>(cell + kept);
             column[i] = static_cast<uint8_t>(dormant);
+            tally.seeds_read += count;
+            tally.lost_to_predation += count - total;
+            tally.germinated += germ;
+            tally.dormant += dormant;
+            tally.seedlings_kept += kept;
+            if (writes_map && x <= last_written && static_cast<int>(i) + 1 <= last_written)
+                tally.carried_over += dormant;
         }
     }
-    return recruits;
+    return tally;
 }
 
-status distribute_cohorts_fast(unsigned char **new_seeds, const std::string &input_label,
-                               const std::string &output_label, const year_settings &settings,
-                               std::vector<output_file> &outputs, std::span<const cohort_step> schedule)
+outcome<std::vector<cohort_tally>> distribute_cohorts_fast(unsigned char **new_seeds,
+                                                           std::span<const cohort_run> runs,
+                                                           const year_settings &settings,
+                                                           std::vector<output_file> &outputs)
 {
-    cohort_runner runner(new_seeds, settings, schedule, outputs);
-    return runner.run(input_label, output_label, schedule);
+    cohort_runner runner(new_seeds, settings, runs, outputs);
+    return runner.run(runs);
 }
 
 }  // namespace seedbank::distribute

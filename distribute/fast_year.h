@@ -19,6 +19,7 @@
 
 #include "cohort_schedule.h"
 #include "deviate_engine.h"
+#include "distrib.h"
 #include "outcome.h"
 #include "output_file.h"
 #include "rank_stream.h"
@@ -34,9 +35,22 @@ struct year_settings {
 // The cores this process may run on (at least 1).
 int available_cores();
 
+// One cohort run of the year: what distrib is given.
+struct cohort_run {
+    std::string header;    // printed before the cohort runs
+    std::string file_in;   // the map read
+    std::string file_out;  // the map written; empty: none
+    float d_prob;
+    float pred;
+};
+
+// The built-in year of `input_label` to `output_label`, in the current
+// directory.
+std::vector<cohort_run> built_in_year(const std::string &input_label, const std::string &output_label);
+
 // 1 - pred (formed in double from the single-precision pred) and d_prob of
-// every step: the only values a deviate is ever compared with.
-std::vector<double> schedule_thresholds(std::span<const cohort_step> schedule);
+// every run: the only values a deviate is ever compared with.
+std::vector<double> year_thresholds(std::span<const cohort_run> runs);
 
 // A seed map's cells as the walk reads them: column x (1..last_x) holds
 // the counts of y = 1..last_y at (x - 1) * last_y + (y - 1).
@@ -49,21 +63,22 @@ struct cell_plane {
 // The fate of one cohort's seeds from its cells, deciding each with ranks:
 // a seed survives when its rank is at most `survive_index`, a survivor stays
 // dormant when its rank is at most `dormant_index`.  Adds the germinations
-// to `new_seed` (saturating at 255) and returns the number recruited.  Each
-// cell's count is replaced by its dormant seeds (never more than the
+// to `new_seed` (saturating at 255) and returns the cohort's account, as
+// distrib's (`writes_map`: the dormant seeds are carried over into a map).
+// Each cell's count is replaced by its dormant seeds (never more than the
 // count), so the plane becomes the cohort's dormant map without a second
 // one.
-long long walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &stream,
-                      uint8_t survive_index, uint8_t dormant_index);
+cohort_tally walk_cohort(unsigned char **new_seed, cell_plane &cells, rank_stream &stream, uint8_t survive_index,
+                         uint8_t dormant_index, bool writes_map);
 
-// Prints "Distributing:", runs the cohorts of `schedule` and prints "Done.";
-// every dormant map is written, closed and appended to `outputs` (pending
-// until the caller commits them) when it returns.  Fails where the plain
-// cohort runs fail, with what they printed before the failure printed and
-// nothing else.
-status distribute_cohorts_fast(unsigned char **new_seeds, const std::string &input_label,
-                               const std::string &output_label, const year_settings &settings,
-                               std::vector<output_file> &outputs,
-                               std::span<const cohort_step> schedule = cohort_schedule);
+// Prints "Distributing:", runs the cohorts in order as distrib would and
+// prints "Done."; every dormant map is written, closed and appended to
+// `outputs` (pending until the caller commits them) when it returns.
+// Returns each cohort's account.  Fails where the plain cohort runs fail,
+// with what they printed before the failure printed and nothing else.
+outcome<std::vector<cohort_tally>> distribute_cohorts_fast(unsigned char **new_seeds,
+                                                           std::span<const cohort_run> runs,
+                                                           const year_settings &settings,
+                                                           std::vector<output_file> &outputs);
 
 }  // namespace seedbank::distribute

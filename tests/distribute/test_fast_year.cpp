@@ -71,7 +71,43 @@ std::string file_bytes(const std::string &path)
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
+// The reference: distrib for every cohort, with the driver's messages.
+outcome<std::vector<cohort_tally>> plain_cohorts(unsigned char **grid, std::vector<output_file> &outputs)
+{
+    std::vector<cohort_tally> tallies;
+    std::printf("Distributing:\n");
+    for (const cohort_run &run : built_in_year("1", "2")) {
+        std::printf("%s", run.header.c_str());
+        outcome<cohort_tally> ran = distrib(grid, run.file_in, run.file_out, run.d_prob, run.pred, outputs);
+        if (!ran)
+            return ran.error();
+        tallies.push_back(ran.value());
+    }
+    std::printf("Done.\n\n");
+    return tallies;
+}
+
+auto fast_cohorts(const year_settings &settings)
+{
+    return [settings](unsigned char **grid, std::vector<output_file> &outputs) {
+        return distribute_cohorts_fast(grid, built_in_year("1", "2"), settings, outputs);
+    };
+}
+
+bool same_tallies(const std::vector<cohort_tally> &a, const std::vector<cohort_tally> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (a[k].seeds_read != b[k].seeds_read || a[k].lost_to_predation != b[k].lost_to_predation ||
+            a[k].germinated != b[k].germinated || a[k].dormant != b[k].dormant ||
+            a[k].seedlings_kept != b[k].seedlings_kept || a[k].carried_over != b[k].carried_over)
+            return false;
+    return true;
+}
+
 struct year_result {
+    std::vector<cohort_tally> tallies;
     std::string out;
     std::vector<unsigned char> grid;  // x-major, cells 1..5000
     std::vector<std::string> maps;    // Dorm1..Dorm5 of year "2"
@@ -88,11 +124,13 @@ year_result run_year(const std::string &directory, Cohorts cohorts)
     clear_grid(grid);
     std::vector<output_file> outputs;
     testing::internal::CaptureStdout();
-    const status ran = cohorts(grid, outputs);
+    const outcome<std::vector<cohort_tally>> ran = cohorts(grid, outputs);
     std::fflush(stdout);
     year_result result;
     result.out = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(ran.ok()) << ran.error().file << ": " << ran.error().reason;
+    if (ran.ok())
+        result.tallies = ran.value();
     EXPECT_TRUE(commit_outputs(outputs).ok());
     for (int x = 1; x <= field_side; ++x)
         result.grid.insert(result.grid.end(), grid[x] + 1, grid[x] + 1 + field_side);
@@ -102,35 +140,22 @@ year_result run_year(const std::string &directory, Cohorts cohorts)
     return result;
 }
 
-// The reference: distrib for every cohort, with the driver's messages.
 year_result plain_year(const std::string &directory)
 {
     restart_random_module();
     restart_beta_stream();
-    return run_year(directory, [](unsigned char **grid, std::vector<output_file> &outputs) -> status {
-        std::printf("Distributing:\n");
-        for (const cohort_step &step : cohort_schedule) {
-            std::printf("%s", step.header);
-            const std::string out = step.output_prefix ? seed_map_name(step.output_prefix, "2") : "";
-            if (status ran = distrib(grid, seed_map_name(step.input_prefix, "1"), out, step.d_prob, step.pred, outputs);
-                !ran)
-                return ran;
-        }
-        std::printf("Done.\n\n");
-        return {};
-    });
+    return run_year(directory, plain_cohorts);
 }
 
 year_result fast_year(const std::string &directory, const year_settings &settings)
 {
-    return run_year(directory, [&](unsigned char **grid, std::vector<output_file> &outputs) {
-        return distribute_cohorts_fast(grid, "1", "2", settings, outputs);
-    });
+    return run_year(directory, fast_cohorts(settings));
 }
 
 void expect_same_year(const year_result &fast, const year_result &plain)
 {
     EXPECT_EQ(fast.out, plain.out);
+    EXPECT_TRUE(same_tallies(fast.tallies, plain.tallies)) << "the cohorts' accounts differ";
     EXPECT_TRUE(fast.grid == plain.grid) << "the grids differ";
     ASSERT_EQ(fast.maps.size(), plain.maps.size());
     for (std::size_t i = 0; i < fast.maps.size(); ++i) {
@@ -169,7 +194,8 @@ namespace {
 // seed's deviates one at a time through the scalar engine.
 year_result modelled_year(const std::string &directory, int32_t seed_word)
 {
-    const threshold_ranks ranks(schedule_thresholds(cohort_schedule));
+    const std::vector<cohort_run> runs = built_in_year("1", "2");
+    const threshold_ranks ranks(year_thresholds(runs));
     generator_state stream = seeded_state(seed_word);
     auto next = [&] {
         uint8_t rank = 0;
@@ -272,6 +298,13 @@ struct failed_year {
     status result;
 };
 
+status as_status(const outcome<std::vector<cohort_tally>> &ran)
+{
+    if (ran)
+        return {};
+    return ran.error();
+}
+
 template <typename Cohorts>
 failed_year run_failing_year(const std::string &directory, Cohorts cohorts)
 {
@@ -282,7 +315,7 @@ failed_year run_failing_year(const std::string &directory, Cohorts cohorts)
     std::vector<output_file> outputs;
     testing::internal::CaptureStdout();
     failed_year year;
-    year.result = cohorts(grid.get(), outputs);
+    year.result = as_status(cohorts(grid.get(), outputs));
     std::fflush(stdout);
     year.out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(chdir(previous.c_str()), 0);
@@ -302,26 +335,10 @@ TEST_P(FastYearFailure, FailsWhereThePlainYearFails)
     }
     restart_random_module();
     restart_beta_stream();
-    const failed_year plain =
-        run_failing_year(plain_dir.path(), [](unsigned char **grid, std::vector<output_file> &outputs) -> status {
-            std::printf("Distributing:\n");
-            for (const cohort_step &step : cohort_schedule) {
-                std::printf("%s", step.header);
-                const std::string out = step.output_prefix ? seed_map_name(step.output_prefix, "2") : "";
-                if (status ran =
-                        distrib(grid, seed_map_name(step.input_prefix, "1"), out, step.d_prob, step.pred, outputs);
-                    !ran)
-                    return ran;
-            }
-            std::printf("Done.\n\n");
-            return {};
-        });
+    const failed_year plain = run_failing_year(plain_dir.path(), plain_cohorts);
     year_settings settings;
     settings.threads = threads;
-    const failed_year fast =
-        run_failing_year(fast_dir.path(), [&](unsigned char **grid, std::vector<output_file> &outputs) {
-            return distribute_cohorts_fast(grid, "1", "2", settings, outputs);
-        });
+    const failed_year fast = run_failing_year(fast_dir.path(), fast_cohorts(settings));
     ASSERT_FALSE(plain.result.ok());
     ASSERT_FALSE(fast.result.ok());
     EXPECT_EQ(fast.out, plain.out);

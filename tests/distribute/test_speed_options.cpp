@@ -22,11 +22,11 @@ struct command_case {
     int png_level;
 };
 
-class WinterOptions : public ::testing::TestWithParam<command_case> {};
+class SpeedOptions : public ::testing::TestWithParam<command_case> {};
 
 }  // namespace
 
-TEST_P(WinterOptions, GiveTheYearSettings)
+TEST_P(SpeedOptions, GiveTheYearSettings)
 {
     const command_case &c = GetParam();
     program_description program;
@@ -53,7 +53,7 @@ TEST_P(WinterOptions, GiveTheYearSettings)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, WinterOptions,
+    Cases, SpeedOptions,
     ::testing::Values(
         command_case{"LabelsOnly", {"3", "4"}, true, {"3", "4"}, 0, -1},
         command_case{"ShortThreads", {"-j", "2", "3", "4"}, true, {"3", "4"}, 2, -1},
