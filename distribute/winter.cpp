@@ -9,6 +9,9 @@
 // Options choose the stream's starting seed, a cohort schedule from a file,
 // the directories maps are read from and written to, and a stats file; see
 // winter_options.h.  Without them the run is the one described above.
+#include <malloc.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -19,12 +22,14 @@
 #include "cohort_schedule.h"
 #include "command_line.h"
 #include "distrib.h"
+#include "fast_year.h"
 #include "output_file.h"
 #include "owners.h"
 #include "program_edge.h"
 #include "schedule_file.h"
 #include "seedling_grid.h"
 #include "seedling_list.h"
+#include "speed_options.h"
 #include "winter_options.h"
 #include "year_stats.h"
 
@@ -33,11 +38,21 @@ using namespace seedbank::distribute;
 
 namespace {
 
+// The reference build runs the plain cohort runs, one ibeta deviate at a
+// time, on one thread.
+#ifdef SEEDBANK_REFERENCE_PATHS
+constexpr bool use_reference_paths = true;
+#else
+constexpr bool use_reference_paths = false;
+#endif
+
 std::vector<option_description> program_options()
 {
     std::vector<option_description> options = {help_option(), version_option(), quiet_option()};
     for (const option_description &option : scenario_options())
         options.push_back(option);
+    options.push_back(threads_option());
+    options.push_back(png_level_option());
     return options;
 }
 
@@ -94,26 +109,52 @@ std::string output_path(const winter_options &options, const std::string &name)
     return in_directory(options.output_dir, name);
 }
 
-outcome<std::array<cohort_tally, 6>> distribute_cohorts(unsigned char **new_seeds, const winter_options &options,
-                                                        const cohort_probability_table &probabilities,
+// The year's six cohort runs: their maps and probabilities.
+std::vector<cohort_run> cohort_runs(const winter_options &options, const cohort_probability_table &probabilities)
+{
+    std::vector<cohort_run> runs;
+    for (std::size_t k = 0; k < probabilities.size(); ++k) {
+        const cohort_step &step = cohort_schedule[k];
+        runs.push_back({step.header,
+                        in_directory(options.input_dir, seed_map_name(step.input_prefix, options.input_label)),
+                        step.output_prefix != nullptr
+                            ? output_path(options, seed_map_name(step.output_prefix, options.output_label))
+                            : "",
+                        probabilities[k].d_prob, probabilities[k].pred});
+    }
+    return runs;
+}
+
+// The plain cohort runs, one after the other.
+outcome<std::array<cohort_tally, 6>> distribute_cohorts(unsigned char **new_seeds, const std::vector<cohort_run> &runs,
                                                         std::vector<output_file> &outputs)
 {
     std::array<cohort_tally, 6> tallies;
     std::printf("Distributing:\n");
     for (std::size_t k = 0; k < tallies.size(); ++k) {
-        const cohort_step &step = cohort_schedule[k];
-        std::printf("%s", step.header);
-        const std::string file_in = in_directory(options.input_dir, seed_map_name(step.input_prefix, options.input_label));
-        const std::string file_out =
-            step.output_prefix != nullptr ? output_path(options, seed_map_name(step.output_prefix, options.output_label))
-                                          : "";
+        std::printf("%s", runs[k].header.c_str());
         outcome<cohort_tally> ran =
-            distrib(new_seeds, file_in, file_out, probabilities[k].d_prob, probabilities[k].pred, outputs);
+            distrib(new_seeds, runs[k].file_in, runs[k].file_out, runs[k].d_prob, runs[k].pred, outputs);
         if (!ran)
             return ran.error();
         tallies[k] = ran.value();
     }
     std::printf("Done.\n\n");
+    return tallies;
+}
+
+// The same year on the fast paths (fast_year.h): the same draws, messages
+// and bytes.
+outcome<std::array<cohort_tally, 6>> distribute_cohorts_on_threads(unsigned char **new_seeds,
+                                                                   const std::vector<cohort_run> &runs,
+                                                                   const year_settings &settings,
+                                                                   std::vector<output_file> &outputs)
+{
+    outcome<std::vector<cohort_tally>> ran = distribute_cohorts_fast(new_seeds, runs, settings, outputs);
+    if (!ran)
+        return ran.error();
+    std::array<cohort_tally, 6> tallies;
+    std::copy(ran.value().begin(), ran.value().end(), tallies.begin());
     return tallies;
 }
 
@@ -149,7 +190,7 @@ void recover_outputs(const winter_options &options)
         recover_output_directory(options.stats_file);
 }
 
-int run_year(const winter_options &options)
+int run_year(const winter_options &options, year_settings settings)
 {
     if (status directories = check_directories(options); !directories)
         return report_failure(directories.error());
@@ -169,6 +210,12 @@ int run_year(const winter_options &options)
         stats = std::move(opened.value());
     }
     start_beta_stream(-options.seed);
+    settings.seed_word = -options.seed;
+    // Planes and maps of 25 MB are freed on one thread and made on another;
+    // a fixed threshold keeps every such block in its own mapping, returned
+    // to the system when freed, instead of letting the heaps of the threads
+    // grow by a plane each.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
     owned_cmatrix new_seeds(1, field_side, 1, field_side);
 
@@ -177,8 +224,10 @@ int run_year(const winter_options &options)
     std::printf("Done.\n\n");
 
     std::vector<output_file> outputs;
+    const std::vector<cohort_run> runs = cohort_runs(options, probabilities.value());
     const outcome<std::array<cohort_tally, 6>> tallies =
-        distribute_cohorts(new_seeds.get(), options, probabilities.value(), outputs);
+        use_reference_paths ? distribute_cohorts(new_seeds.get(), runs, outputs)
+                            : distribute_cohorts_on_threads(new_seeds.get(), runs, settings, outputs);
     if (!tallies)
         return report_failure(tallies.error());
 
@@ -223,7 +272,13 @@ int main(int argc, char **argv)
         std::fputs(winter_program.usage.c_str(), stderr);
         return 1;
     }
+    year_settings settings;
+    if (status speed = year_settings_from(line, settings); !speed) {
+        std::fprintf(stderr, "winter: %s\n", speed.error().reason.c_str());
+        std::fputs(winter_program.usage.c_str(), stderr);
+        return 1;
+    }
     if (!seedbank::apply_quiet_option(winter_program, line))
         return 1;
-    return run_year(*options);
+    return run_year(*options, settings);
 }
